@@ -1,0 +1,77 @@
+# Korvex: build, test and demo entry points. Each target does its own set-up.
+#   make test    install what is missing, build both architectures, run every test under Wine
+#   make demo    build, start the simulated board and run the demonstration against it
+#   make bench   build and run the benchmarks
+SHELL := /bin/bash
+ROOT := $(abspath .)
+BUILD := $(ROOT)/build
+NATIVE := $(BUILD)/native
+RIG := $(ROOT)/tools/rig.sh
+ARCHS := win32 win64
+JOBS ?= 2
+
+toolchain_win32 := $(ROOT)/cmake/toolchain-i686.cmake
+toolchain_win64 := $(ROOT)/cmake/toolchain-x86_64.cmake
+
+.PHONY: all setup native build prefix test demo bench clean format
+
+all: build
+
+setup:
+	@bash $(ROOT)/tools/setup-host.sh
+
+# Native tools: the simulated board and the line shim of both classes.
+SHIM_SRC := $(ROOT)/tools/lineshim/lineshim.c
+SIM_SRC := $(wildcard $(ROOT)/tools/boardsim/*.cpp $(ROOT)/tools/boardsim/*.h)
+NATIVE_OUT := $(NATIVE)/boardsim $(NATIVE)/lib/x86_64-linux-gnu/liblineshim.so \
+              $(NATIVE)/lib/i386-linux-gnu/liblineshim.so
+
+native: setup $(NATIVE_OUT)
+
+$(NATIVE)/boardsim: $(SIM_SRC)
+	@mkdir -p $(@D)
+	g++ -std=c++17 -O2 -Wall -Wextra -Werror -o $@ $(filter %.cpp,$(SIM_SRC))
+
+$(NATIVE)/lib/x86_64-linux-gnu/liblineshim.so: $(SHIM_SRC)
+	@mkdir -p $(@D)
+	gcc -m64 -O2 -Wall -Wextra -Werror -shared -fPIC -o $@ $< -ldl
+
+$(NATIVE)/lib/i386-linux-gnu/liblineshim.so: $(SHIM_SRC)
+	@mkdir -p $(@D)
+	gcc -m32 -O2 -Wall -Wextra -Werror -shared -fPIC -o $@ $< -ldl
+
+# One CMake build per architecture, configured once.
+define arch_rules
+.PHONY: build-$(1) test-$(1)
+build-$(1): setup
+	@if [ ! -f $(BUILD)/$(1)/CMakeCache.txt ]; then \
+	  cmake -S $(ROOT) -B $(BUILD)/$(1) -DCMAKE_TOOLCHAIN_FILE=$(toolchain_$(1)) \
+	        -DCMAKE_BUILD_TYPE=Release >/dev/null; fi
+	@cmake --build $(BUILD)/$(1) -j $(JOBS) -- --no-print-directory -s
+test-$(1): build prefix
+	@cd $(BUILD)/$(1) && ctest --output-on-failure --timeout 900; s=$$$$?; $(RIG) shutdown; exit $$$$s
+endef
+$(foreach a,$(ARCHS),$(eval $(call arch_rules,$(a))))
+
+build: native $(ARCHS:%=build-%)
+
+prefix: native
+	@$(RIG) prefix
+
+test: build prefix
+	@status=0; for a in $(ARCHS); do \
+	  echo "== tests, $$a"; \
+	  (cd $(BUILD)/$$a && ctest --output-on-failure --timeout 900) || status=1; \
+	done; $(RIG) shutdown; exit $$status
+
+demo: build prefix
+	@bash $(ROOT)/tools/demo.sh $(BUILD)/win32
+
+bench: build prefix
+	@bash $(ROOT)/bench/run.sh $(BUILD)/win32; $(RIG) shutdown
+
+format:
+	@git ls-files '*.cpp' '*.h' '*.c' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,3 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+TEST(Smoke, AnsiCodePageIs1251) { EXPECT_EQ(1251u, GetACP()); }

@@ -1,0 +1,119 @@
+#!/usr/bin/env bash
+# The test rig: a project-local Wine prefix with a Russian locale, the line shim, and the
+# simulated relay board on a COM port of that prefix.
+#
+#   rig.sh prefix                      make the prefix once (reused afterwards)
+#   rig.sh server                      start wineserver with the line shim preloaded
+#   rig.sh start NAME COM CONTROL      start a simulated board as COM<COM>, steered on TCP CONTROL
+#   rig.sh stop NAME                   stop that board
+#   rig.sh wine PROGRAM [ARGS...]      run a Windows program in the prefix
+#   rig.sh shutdown                    stop every board and the wineserver
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${KORVEX_BUILD:-$root/build}
+native=$build/native
+run=$build/rig
+
+export WINEPREFIX=$build/wineprefix
+export WINEARCH=win64
+export WINEDEBUG=-all
+# No Mono or Gecko: nothing is downloaded and no dialog asks for them.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+# The ANSI code page follows the locale: ru_RU gives 1251, whatever the caller's locale is.
+export LC_ALL=ru_RU.UTF-8 LANG=ru_RU.UTF-8
+unset LANGUAGE
+# $LIB makes the loader pick the shim of the program's own class (32- or 64-bit).
+export LD_PRELOAD="$native/\$LIB/liblineshim.so"
+export KORVEX_LINES_DIR=$run
+# Console programs need no display; window tests bring their own Xvfb.
+[ -n "${KORVEX_DISPLAY:-}" ] && export DISPLAY=$KORVEX_DISPLAY || unset DISPLAY
+
+mkdir -p "$run"
+
+make_prefix() {
+  [ -f "$WINEPREFIX/.korvex-ready" ] && return 0
+  rm -rf "$WINEPREFIX"
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  (LD_PRELOAD= wine wineboot -i >/dev/null 2>&1 && LD_PRELOAD= wineserver -w) || {
+    echo "rig: could not make the Wine prefix $WINEPREFIX" >&2
+    exit 1
+  }
+  touch "$WINEPREFIX/.korvex-ready"
+}
+
+# The device is opened by wineserver, so it must carry the shim (for the exclusive open);
+# a server started without it would let a second open of a port succeed. We start it
+# ourselves, persistent and detached from every output pipe, and wait for its socket so that
+# no program starts a server of its own meanwhile.
+server_socket() {
+  local dev ino sock
+  read -r dev ino < <(stat -c '%D %i' "$WINEPREFIX")
+  # Debian's Wine keeps its server directory under a per-user /tmp/wine-XXXXXX.
+  for sock in /tmp/.wine-"$(id -u)"/server-"$dev"-"$(printf %x "$ino")"/socket \
+              /tmp/wine-*/server-"$dev"-"$(printf %x "$ino")"/socket; do
+    [ -S "$sock" ] && { echo "$sock"; return 0; }
+  done
+  return 1
+}
+
+start_server() {
+  make_prefix
+  local pidfile=$run/wineserver.pid
+  if [ -f "$pidfile" ] && kill -0 "$(cat "$pidfile")" 2>/dev/null && server_socket >/dev/null; then
+    return 0
+  fi
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+  setsid wineserver -f -p </dev/null >/dev/null 2>&1 &
+  echo $! >"$pidfile"
+  for _ in $(seq 200); do
+    if server_socket >/dev/null; then
+      # The first program starts Wine's own services, which inherit its output and outlive
+      # it; start them here with no output attached, so no test's pipe is held open.
+      wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+      return 0
+    fi
+    sleep 0.05
+  done
+  echo "rig: wineserver did not start" >&2
+  exit 1
+}
+
+start_board() {
+  local name=$1 com=$2 control=$3
+  start_server
+  stop_board "$name"
+  local dev=$WINEPREFIX/dosdevices/com$com
+  rm -f "$dev" "$run/$name.ready"
+  setsid "$native/boardsim" --link "$dev" --control "$control" --lines-dir "$run" \
+    --ready "$run/$name.ready" </dev/null >"$run/$name.log" 2>&1 &
+  echo $! >"$run/$name.pid"
+  for _ in $(seq 100); do
+    [ -f "$run/$name.ready" ] && return 0
+    sleep 0.05
+  done
+  echo "rig: the simulated board did not start; see $run/$name.log" >&2
+  cat "$run/$name.log" >&2
+  exit 1
+}
+
+stop_board() {
+  local pidfile=$run/$1.pid
+  [ -f "$pidfile" ] || return 0
+  kill "$(cat "$pidfile")" 2>/dev/null || true
+  rm -f "$pidfile"
+}
+
+case "${1:-}" in
+  prefix) make_prefix ;;
+  server) start_server ;;
+  start) start_board "$2" "$3" "$4" ;;
+  stop) stop_board "$2" ;;
+  wine) shift; start_server; exec wine "$@" ;;
+  shutdown)
+    for p in "$run"/*.pid; do [ -f "$p" ] && stop_board "$(basename "$p" .pid)"; done
+    wineserver -k >/dev/null 2>&1 || true
+    rm -f "$run/wineserver.pid" ;;
+  *) sed -n '2,12p' "$0" >&2; exit 2 ;;
+esac
