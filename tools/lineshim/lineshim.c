@@ -35,7 +35,7 @@ enum { MAX_FDS = 4096 };
 static int modem_bits[MAX_FDS];
 #define IN_USE (1 << 30)
 
-static int board_socket_path(int fd, struct sockaddr_un *addr) {
+static int board_socket_path(int fd, struct sockaddr_un* addr) {
     char link[64], target[256];
     snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
     ssize_t n = readlink(link, target, sizeof target - 1);
@@ -44,7 +44,7 @@ static int board_socket_path(int fd, struct sockaddr_un *addr) {
     target[n] = 0;
     if (strncmp(target, "/dev/pts/", 9) != 0)
         return 0;
-    const char *dir = getenv("KORVEX_LINES_DIR");
+    const char* dir = getenv("KORVEX_LINES_DIR");
     if (!dir || !*dir)
         return 0;
     memset(addr, 0, sizeof *addr);
@@ -61,18 +61,18 @@ static long long monotonic_ns(void) {
     return (long long)ts.tv_sec * 1000000000LL + ts.tv_nsec;
 }
 
-static void report(const struct sockaddr_un *addr, const char *event, int bits) {
+static void report(const struct sockaddr_un* addr, const char* event, int bits) {
     char msg[128];
     int len = snprintf(msg, sizeof msg, "%s %lld %d %d\n", event, monotonic_ns(),
                        (bits & TIOCM_RTS) ? 1 : 0, (bits & TIOCM_DTR) ? 1 : 0);
     int s = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (s < 0)
         return;
-    sendto(s, msg, (size_t)len, MSG_DONTWAIT, (const struct sockaddr *)addr, sizeof *addr);
+    sendto(s, msg, (size_t)len, MSG_DONTWAIT, (const struct sockaddr*)addr, sizeof *addr);
     close(s);
 }
 
-static int modem_ioctl(int fd, unsigned long request, int *arg, int *handled) {
+static int modem_ioctl(int fd, unsigned long request, int* arg, int* handled) {
     struct sockaddr_un addr;
     *handled = 0;
     if (request != TIOCMGET && request != TIOCMSET && request != TIOCMBIS && request != TIOCMBIC)
@@ -106,17 +106,17 @@ static int modem_ioctl(int fd, unsigned long request, int *arg, int *handled) {
 
 #define FORWARD_IOCTL(name)                                                                        \
     int name(int fd, unsigned long request, ...) {                                                 \
-        static int (*real)(int, unsigned long, void *);                                            \
+        static int (*real)(int, unsigned long, void*);                                             \
         va_list ap;                                                                                \
         va_start(ap, request);                                                                     \
-        void *arg = va_arg(ap, void *);                                                            \
+        void* arg = va_arg(ap, void*);                                                             \
         va_end(ap);                                                                                \
         int handled;                                                                               \
-        int rc = modem_ioctl(fd, request, (int *)arg, &handled);                                   \
+        int rc = modem_ioctl(fd, request, (int*)arg, &handled);                                    \
         if (handled)                                                                               \
             return rc;                                                                             \
         if (!real)                                                                                 \
-            real = (int (*)(int, unsigned long, void *))dlsym(RTLD_NEXT, #name);                   \
+            real = (int (*)(int, unsigned long, void*))dlsym(RTLD_NEXT, #name);                    \
         if (!real) {                                                                               \
             errno = ENOSYS;                                                                        \
             return -1;                                                                             \
@@ -157,26 +157,26 @@ static int claim(int fd) {
 }
 
 #define FORWARD_OPEN(name)                                                                         \
-    int name(const char *path, int flags, ...) {                                                   \
-        static int (*real)(const char *, int, ...);                                                \
+    int name(const char* path, int flags, ...) {                                                   \
+        static int (*real)(const char*, int, ...);                                                 \
         va_list ap;                                                                                \
         va_start(ap, flags);                                                                       \
         mode_t mode = (flags & (O_CREAT | O_TMPFILE)) ? va_arg(ap, mode_t) : 0;                    \
         va_end(ap);                                                                                \
         if (!real)                                                                                 \
-            real = (int (*)(const char *, int, ...))dlsym(RTLD_NEXT, #name);                       \
+            real = (int (*)(const char*, int, ...))dlsym(RTLD_NEXT, #name);                        \
         return claim(real(path, flags, mode));                                                     \
     }
 
 #define FORWARD_OPENAT(name)                                                                       \
-    int name(int dirfd, const char *path, int flags, ...) {                                        \
-        static int (*real)(int, const char *, int, ...);                                           \
+    int name(int dirfd, const char* path, int flags, ...) {                                        \
+        static int (*real)(int, const char*, int, ...);                                            \
         va_list ap;                                                                                \
         va_start(ap, flags);                                                                       \
         mode_t mode = (flags & (O_CREAT | O_TMPFILE)) ? va_arg(ap, mode_t) : 0;                    \
         va_end(ap);                                                                                \
         if (!real)                                                                                 \
-            real = (int (*)(int, const char *, int, ...))dlsym(RTLD_NEXT, #name);                  \
+            real = (int (*)(int, const char*, int, ...))dlsym(RTLD_NEXT, #name);                   \
         return claim(real(dirfd, path, flags, mode));                                              \
     }
 
