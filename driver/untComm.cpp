@@ -1,0 +1,126 @@
+#include "untComm.h"
+
+#include "untConst.h"
+#include "untError.h"
+
+namespace {
+
+// Calls that report failure through GetLastError become EWin32Error.
+void Check(BOOL ok) {
+    if (!ok)
+        RaiseLastOSError();
+}
+
+} // namespace
+
+TComm::~TComm() { Close(); }
+
+void TComm::EnsureOpen() {
+    if (!IsOpen())
+        Open();
+}
+
+void TComm::Open() {
+    if (IsOpen())
+        return;
+    OpenHandle(PortNumber);
+    // A port whose set-up was refused is given back, so the next operation opens it afresh.
+    try {
+        SetupBuffers();
+        SetLineSettings(BaudRate);
+        SetTimeouts(Timeout);
+    } catch (...) {
+        Close();
+        throw;
+    }
+}
+
+void TComm::OpenHandle(uint32_t n) {
+    std::string name = "\\\\.\\COM" + std::to_string(n);
+    HANDLE handle = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        int code = GetLastError() == ERROR_ACCESS_DENIED ? RESULT_PORT_BUSY
+                                                         : RESULT_PORT_UNAVAILABLE;
+        RaiseDriverError(code, ResultText(code));
+    }
+    Handle = handle;
+}
+
+void TComm::SetupBuffers() { Check(SetupComm(Handle, 1024, 1024)); }
+
+void TComm::SetLineSettings(uint32_t baud) {
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    // Fields we do not set keep the port's values; if it cannot tell them, they stay zero.
+    GetCommState(Handle, &dcb);
+    dcb.BaudRate = baud;
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = ONESTOPBIT;
+    // The flag word is exactly 1: binary mode, and nothing else.
+    dcb.fBinary = 1;
+    dcb.fParity = 0;
+    dcb.fOutxCtsFlow = 0;
+    dcb.fOutxDsrFlow = 0;
+    dcb.fDtrControl = DTR_CONTROL_DISABLE;
+    dcb.fDsrSensitivity = 0;
+    dcb.fTXContinueOnXoff = 0;
+    dcb.fOutX = 0;
+    dcb.fInX = 0;
+    dcb.fErrorChar = 0;
+    dcb.fNull = 0;
+    dcb.fRtsControl = RTS_CONTROL_DISABLE;
+    dcb.fAbortOnError = 0;
+    dcb.fDummy2 = 0;
+    Check(SetCommState(Handle, &dcb));
+}
+
+void TComm::SetTimeouts(uint32_t readTotalConstant) {
+    COMMTIMEOUTS timeouts{};
+    timeouts.ReadIntervalTimeout = Timeout;
+    timeouts.ReadTotalTimeoutMultiplier = 1;
+    timeouts.ReadTotalTimeoutConstant = readTotalConstant;
+    timeouts.WriteTotalTimeoutMultiplier = Timeout;
+    timeouts.WriteTotalTimeoutConstant = 0;
+    Check(SetCommTimeouts(Handle, &timeouts));
+}
+
+void TComm::SetRts() {
+    EnsureOpen();
+    Check(EscapeCommFunction(Handle, SETRTS));
+}
+
+void TComm::ClearRts() {
+    EnsureOpen();
+    Check(EscapeCommFunction(Handle, CLRRTS));
+}
+
+void TComm::Purge() {
+    EnsureOpen();
+    // Nothing stale is worth a failure: the answer is checked on its own.
+    PurgeComm(Handle, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+}
+
+void TComm::Write(const std::string& bytes) {
+    EnsureOpen();
+    DWORD written = 0;
+    Check(WriteFile(Handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+    if (written < bytes.size())
+        RaiseDriverError(RESULT_FAILURE, S_NOT_ALL_WRITTEN);
+}
+
+std::string TComm::Read(uint32_t n) {
+    std::string buffer(n, '\0');
+    DWORD read = 0;
+    Check(ReadFile(Handle, &buffer[0], n, &read, nullptr));
+    buffer.resize(read);
+    return buffer;
+}
+
+void TComm::Close() {
+    if (!IsOpen())
+        return;
+    CloseHandle(Handle);
+    Handle = INVALID_HANDLE_VALUE;
+}

@@ -1,0 +1,47 @@
+// The driver's result texts. The texts of codes 0 and -1 to -5 live in the module's string
+// table (untConst.rc) under the ids below and are loaded each time they are used, so they read
+// in the ANSI code page of the machine; the other texts are fixed here as cp1251 bytes.
+#pragma once
+
+// String table ids of the result texts (untConst.rc).
+#define IDS_NO_ERROR 1000          // code 0
+#define IDS_NO_LINK 1001           // code -1
+#define IDS_PORT_UNAVAILABLE 1002  // code -2
+#define IDS_PORT_BUSY 1003         // code -3
+#define IDS_BAD_CRC 1004           // code -4
+#define IDS_BAD_FRAME_LENGTH 1005  // code -5
+
+#ifndef RC_INVOKED
+
+#include <string>
+
+// Result codes of the driver.
+constexpr int RESULT_OK = 0;
+constexpr int RESULT_NO_LINK = -1;
+constexpr int RESULT_PORT_UNAVAILABLE = -2;
+constexpr int RESULT_PORT_BUSY = -3;
+constexpr int RESULT_BAD_CRC = -4;
+constexpr int RESULT_BAD_FRAME_LENGTH = -5;
+constexpr int RESULT_FAILURE = -199;
+
+// "Перый байт не STX" (spelt so on purpose: clients match this exact text)
+constexpr char S_FIRST_BYTE_NOT_STX[] = "\xCF\xE5\xF0\xFB\xE9 \xE1\xE0\xE9\xF2 \xED\xE5 STX";
+// "Неизвестный код команды: %d"
+constexpr char S_UNKNOWN_COMMAND[] =
+    "\xCD\xE5\xE8\xE7\xE2\xE5\xF1\xF2\xED\xFB\xE9 \xEA\xEE\xE4 \xEA\xEE\xEC\xE0\xED\xE4\xFB: %d";
+// "В порт записаны не все данные"
+constexpr char S_NOT_ALL_WRITTEN[] =
+    "\xC2 \xEF\xEE\xF0\xF2 \xE7\xE0\xEF\xE8\xF1\xE0\xED\xFB \xED\xE5 \xE2\xF1\xE5 "
+    "\xE4\xE0\xED\xED\xFB\xE5";
+// "Устройство вернуло код ошибки: %d"
+constexpr char S_DEVICE_ERROR[] = "\xD3\xF1\xF2\xF0\xEE\xE9\xF1\xF2\xE2\xEE \xE2\xE5\xF0\xED\xF3"
+                                  "\xEB\xEE \xEA\xEE\xE4 \xEE\xF8\xE8\xE1\xEA\xE8: %d";
+
+// The string table text of id from the module that holds this code (the DLL, or a program
+// that links the engine and its string table); empty when there is none.
+std::string LoadResString(unsigned id);
+
+// The text of result code 0 or -1 to -5, loaded from the string table.
+std::string ResultText(int code);
+
+#endif

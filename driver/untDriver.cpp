@@ -1,0 +1,224 @@
+#include "untDriver.h"
+
+#include <cstdio>
+
+#include "untConst.h"
+
+namespace {
+
+constexpr char STX = 0x02;
+constexpr char CMD_SET_STATUS = 'w';
+constexpr char CMD_TOGGLE_STATUS = 'x';
+constexpr char CMD_GET_STATUS = 'y';
+constexpr char CMD_DEVICE_METRICS = 'z';
+
+// Half-duplex turn-around: the board needs the line quiet before and after our frame.
+constexpr DWORD PAUSE_BEFORE_WRITE_MS = 20;
+constexpr DWORD PAUSE_AFTER_WRITE_MS = 30;
+constexpr uint32_t HEADER_SIZE = 4;
+// The toggle answer comes only after the pulse, so its read waits that much longer.
+constexpr uint32_t TOGGLE_EXTRA_MS = 100;
+
+uint8_t ByteAt(const std::string& bytes, size_t pos) { return static_cast<uint8_t>(bytes[pos]); }
+
+// printf-style text with one decimal number, for the fixed cp1251 messages.
+std::string FormatCode(const char* format, int value) {
+    char text[128];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+} // namespace
+
+uint8_t XorChecksum(const std::string& bytes) {
+    uint8_t sum = 0;
+    for (char b : bytes)
+        sum ^= static_cast<uint8_t>(b);
+    return sum;
+}
+
+std::string HexDump(const std::string& bytes) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(bytes.size() * 3);
+    for (char c : bytes) {
+        uint8_t b = static_cast<uint8_t>(c);
+        text += digits[b >> 4];
+        text += digits[b & 0x0F];
+        text += ' ';
+    }
+    return text;
+}
+
+uint16_t WordAt(const std::string& bytes, size_t pos) {
+    if (pos >= bytes.size() || pos + 1 >= bytes.size())
+        throw ERangeError();
+    return static_cast<uint16_t>(ByteAt(bytes, pos) + 256 * ByteAt(bytes, pos + 1));
+}
+
+std::string WordToBytes(uint16_t value) {
+    return {static_cast<char>(value & 0xFF), static_cast<char>(value >> 8)};
+}
+
+void CheckMinLength(const std::string& bytes, size_t n) {
+    if (bytes.size() < n)
+        RaiseDriverError(RESULT_BAD_FRAME_LENGTH, ResultText(RESULT_BAD_FRAME_LENGTH));
+}
+
+TDriver::TDriver() : Comm(std::make_unique<TComm>()) { ClearResult(); }
+
+TDriver::~TDriver() = default;
+
+int TDriver::ClearResult() {
+    ResultCode = RESULT_OK;
+    ResultDescription = ResultText(RESULT_OK);
+    return ResultCode;
+}
+
+int TDriver::HandleError(const EBaseError& failure) {
+    ResultDescription = failure.Message;
+    auto driverError = dynamic_cast<const EDriverError*>(&failure);
+    ResultCode = driverError ? driverError->Code : RESULT_FAILURE;
+    return ResultCode;
+}
+
+int TDriver::Connect() {
+    try {
+        Comm->Open();
+        return ClearResult();
+    } catch (const EBaseError& failure) {
+        return HandleError(failure);
+    }
+}
+
+int TDriver::Disconnect() {
+    Comm->Close();
+    return ClearResult();
+}
+
+void TDriver::SetPortNumber(int32_t n) {
+    if (n < 0)
+        throw ERangeError();
+    Comm->PortNumber = static_cast<uint32_t>(n);
+    ClearResult();
+}
+
+int TDriver::SetStatus() {
+    return Exchange(std::string{CMD_SET_STATUS, static_cast<char>(ReleStatus)});
+}
+
+int TDriver::ToggleStatus() {
+    Comm->EnsureOpen();
+    Comm->SetTimeouts(ToggleTime + TOGGLE_EXTRA_MS);
+    std::string payload{CMD_TOGGLE_STATUS, static_cast<char>(ReleStatus)};
+    payload += WordToBytes(ToggleTime);
+    int code;
+    try {
+        code = Exchange(payload);
+    } catch (...) {
+        Comm->SetTimeouts(Comm->Timeout);
+        throw;
+    }
+    // The port's own time-outs come back whatever the exchange gave.
+    Comm->SetTimeouts(Comm->Timeout);
+    return code;
+}
+
+int TDriver::GetStatus() { return Exchange(std::string{CMD_GET_STATUS}); }
+
+int TDriver::GetDeviceMetrics() { return Exchange(std::string{CMD_DEVICE_METRICS}); }
+
+std::string TDriver::BuildFrame(const std::string& payload) const {
+    std::string body{static_cast<char>(Address), 0x55, static_cast<char>(payload.size() & 0xFF)};
+    body += payload;
+    return STX + body + static_cast<char>(XorChecksum(body));
+}
+
+int TDriver::Exchange(const std::string& payload) {
+    try {
+        Input.clear();
+        std::string frame = BuildFrame(payload);
+        Output = HexDump(frame);
+        Comm->Purge();
+        Comm->ClearRts();
+        Sleep(PAUSE_BEFORE_WRITE_MS);
+        Comm->Write(frame);
+        Sleep(PAUSE_AFTER_WRITE_MS);
+        Comm->SetRts();
+
+        std::string header = Comm->Read(HEADER_SIZE);
+        Input = HexDump(header);
+        if (header.size() < HEADER_SIZE)
+            RaiseDriverError(RESULT_NO_LINK, ResultText(RESULT_NO_LINK));
+        if (header[0] != STX)
+            RaiseDriverError(RESULT_FAILURE, S_FIRST_BYTE_NOT_STX);
+        AnswerAddress = ByteAt(header, 1);
+        uint32_t length = ByteAt(header, 3);
+
+        // The header tells how much is still to come: the payload and its checksum.
+        std::string rest = Comm->Read(length + 1);
+        Input += " " + HexDump(rest);
+        if (rest.size() < length + 1)
+            RaiseDriverError(RESULT_NO_LINK, ResultText(RESULT_NO_LINK));
+        std::string answer = rest.substr(0, length);
+        if (ByteAt(rest, length) != XorChecksum(header.substr(1, 3) + answer))
+            RaiseDriverError(RESULT_BAD_CRC, ResultText(RESULT_BAD_CRC));
+
+        DecodeAnswer(answer);
+        return ClearResult();
+    } catch (const EBaseError& failure) {
+        return HandleError(failure);
+    }
+}
+
+void TDriver::DecodeAnswer(const std::string& payload) {
+    if (payload.size() < 2)
+        throw ERangeError();
+    uint8_t code = ByteAt(payload, 0);
+    uint8_t result = ByteAt(payload, 1);
+    // A board that reports a failure must not read as success: its own code is the result.
+    if (result != 0)
+        RaiseDriverError(result, FormatCode(S_DEVICE_ERROR, result));
+    std::string data = payload.substr(2);
+    // The answer's own code decides, not the command we sent.
+    switch (code) {
+    case CMD_SET_STATUS:
+        DecodeSetStatusAnswer(data);
+        break;
+    case CMD_TOGGLE_STATUS:
+        DecodeToggleStatusAnswer(data);
+        break;
+    case CMD_GET_STATUS:
+        DecodeGetStatusAnswer(data);
+        break;
+    case CMD_DEVICE_METRICS:
+        DecodeDeviceMetricsAnswer(data);
+        break;
+    default:
+        RaiseDriverError(RESULT_FAILURE, FormatCode(S_UNKNOWN_COMMAND, code));
+    }
+}
+
+void TDriver::DecodeSetStatusAnswer(const std::string& data) {
+    CheckMinLength(data, 1);
+    ReleStatus = ByteAt(data, 0);
+}
+
+void TDriver::DecodeToggleStatusAnswer(const std::string& data) {
+    CheckMinLength(data, 1);
+    ReleStatus = ByteAt(data, 0);
+}
+
+void TDriver::DecodeGetStatusAnswer(const std::string& data) {
+    CheckMinLength(data, 1);
+    ReleStatus = ByteAt(data, 0);
+}
+
+void TDriver::DecodeDeviceMetricsAnswer(const std::string& data) {
+    CheckMinLength(data, 6);
+    DeviceType = ByteAt(data, 0);
+    DeviceSubType = ByteAt(data, 1);
+    ProtocolVersion = ByteAt(data, 2);
+    SoftVersion = ByteAt(data, 3);
+    DeviceNumber = WordAt(data, 4);
+}

@@ -1,0 +1,53 @@
+// Failures of the relay board link. Everything the driver raises derives from EBaseError and
+// carries a cp1251 message; the engine turns them into result codes at its operation
+// boundaries (TDriver::HandleError).
+#pragma once
+
+#include <exception>
+#include <string>
+
+#include <windows.h>
+
+// The base failure: a message text in code page 1251.
+class EBaseError : public std::exception {
+public:
+    explicit EBaseError(std::string message) : Message(std::move(message)) {}
+    const char* what() const noexcept override { return Message.c_str(); }
+
+    std::string Message;
+};
+
+// The driver's own failure: a result code and its text, passed on unaltered.
+class EDriverError : public EBaseError {
+public:
+    EDriverError(int code, std::string message) : EBaseError(std::move(message)), Code(code) {}
+
+    int Code;
+};
+
+// A failed operating-system call, described by its error number and the system's text.
+class EWin32Error : public EBaseError {
+public:
+    explicit EWin32Error(DWORD errorCode);
+
+    DWORD ErrorCode;
+};
+
+// A value outside its declared range.
+class ERangeError : public EBaseError {
+public:
+    ERangeError() : EBaseError("Range check error") {}
+};
+
+// Raises EDriverError(code, message).
+[[noreturn]] void RaiseDriverError(int code, const std::string& message);
+
+// Raises EWin32Error for the calling thread's last OS error number.
+[[noreturn]] void RaiseLastOSError();
+
+// The system message table's text for an OS error number (default language, at most 256
+// characters), without trailing control characters, blanks and full stops.
+std::string SysErrorMessage(DWORD errorCode);
+
+// The message of an EWin32Error for errorCode.
+std::string Win32ErrorMessage(DWORD errorCode);
