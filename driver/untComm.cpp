@@ -13,7 +13,9 @@ void Check(BOOL ok) {
 
 } // namespace
 
-TComm::~TComm() { Close(); }
+TComm::~TComm() {
+    Close();
+}
 
 void TComm::EnsureOpen() {
     if (!IsOpen())
@@ -40,14 +42,16 @@ void TComm::OpenHandle(uint32_t n) {
     HANDLE handle = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                 OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        int code = GetLastError() == ERROR_ACCESS_DENIED ? RESULT_PORT_BUSY
-                                                         : RESULT_PORT_UNAVAILABLE;
+        int code =
+            GetLastError() == ERROR_ACCESS_DENIED ? RESULT_PORT_BUSY : RESULT_PORT_UNAVAILABLE;
         RaiseDriverError(code, ResultText(code));
     }
     Handle = handle;
 }
 
-void TComm::SetupBuffers() { Check(SetupComm(Handle, 1024, 1024)); }
+void TComm::SetupBuffers() {
+    Check(SetupComm(Handle, 1024, 1024));
+}
 
 void TComm::SetLineSettings(uint32_t baud) {
     DCB dcb{};

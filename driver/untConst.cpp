@@ -21,4 +21,6 @@ std::string LoadResString(unsigned id) {
     return std::string(buffer, length > 0 ? static_cast<size_t>(length) : 0);
 }
 
-std::string ResultText(int code) { return LoadResString(IDS_NO_ERROR - code); }
+std::string ResultText(int code) {
+    return LoadResString(IDS_NO_ERROR - code);
+}

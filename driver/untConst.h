@@ -4,12 +4,12 @@
 #pragma once
 
 // String table ids of the result texts (untConst.rc).
-#define IDS_NO_ERROR 1000          // code 0
-#define IDS_NO_LINK 1001           // code -1
-#define IDS_PORT_UNAVAILABLE 1002  // code -2
-#define IDS_PORT_BUSY 1003         // code -3
-#define IDS_BAD_CRC 1004           // code -4
-#define IDS_BAD_FRAME_LENGTH 1005  // code -5
+#define IDS_NO_ERROR 1000         // code 0
+#define IDS_NO_LINK 1001          // code -1
+#define IDS_PORT_UNAVAILABLE 1002 // code -2
+#define IDS_PORT_BUSY 1003        // code -3
+#define IDS_BAD_CRC 1004          // code -4
+#define IDS_BAD_FRAME_LENGTH 1005 // code -5
 
 #ifndef RC_INVOKED
 

@@ -19,7 +19,9 @@ constexpr uint32_t HEADER_SIZE = 4;
 // The toggle answer comes only after the pulse, so its read waits that much longer.
 constexpr uint32_t TOGGLE_EXTRA_MS = 100;
 
-uint8_t ByteAt(const std::string& bytes, size_t pos) { return static_cast<uint8_t>(bytes[pos]); }
+uint8_t ByteAt(const std::string& bytes, size_t pos) {
+    return static_cast<uint8_t>(bytes[pos]);
+}
 
 // printf-style text with one decimal number, for the fixed cp1251 messages.
 std::string FormatCode(const char* format, int value) {
@@ -65,7 +67,9 @@ void CheckMinLength(const std::string& bytes, size_t n) {
         RaiseDriverError(RESULT_BAD_FRAME_LENGTH, ResultText(RESULT_BAD_FRAME_LENGTH));
 }
 
-TDriver::TDriver() : Comm(std::make_unique<TComm>()) { ClearResult(); }
+TDriver::TDriver() : Comm(std::make_unique<TComm>()) {
+    ClearResult();
+}
 
 TDriver::~TDriver() = default;
 
@@ -124,9 +128,13 @@ int TDriver::ToggleStatus() {
     return code;
 }
 
-int TDriver::GetStatus() { return Exchange(std::string{CMD_GET_STATUS}); }
+int TDriver::GetStatus() {
+    return Exchange(std::string{CMD_GET_STATUS});
+}
 
-int TDriver::GetDeviceMetrics() { return Exchange(std::string{CMD_DEVICE_METRICS}); }
+int TDriver::GetDeviceMetrics() {
+    return Exchange(std::string{CMD_DEVICE_METRICS});
+}
 
 std::string TDriver::BuildFrame(const std::string& payload) const {
     std::string body{static_cast<char>(Address), 0x55, static_cast<char>(payload.size() & 0xFF)};

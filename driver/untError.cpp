@@ -4,10 +4,9 @@
 
 std::string SysErrorMessage(DWORD errorCode) {
     char buffer[256];
-    DWORD length =
-        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
-                           FORMAT_MESSAGE_ARGUMENT_ARRAY,
-                       nullptr, errorCode, 0, buffer, sizeof buffer, nullptr);
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
+                                      FORMAT_MESSAGE_ARGUMENT_ARRAY,
+                                  nullptr, errorCode, 0, buffer, sizeof buffer, nullptr);
     std::string text(buffer, length);
     // The system text ends its sentence with a full stop and CR LF; callers add their own.
     while (!text.empty()) {
@@ -30,6 +29,10 @@ std::string Win32ErrorMessage(DWORD errorCode) {
 EWin32Error::EWin32Error(DWORD errorCode)
     : EBaseError(Win32ErrorMessage(errorCode)), ErrorCode(errorCode) {}
 
-void RaiseDriverError(int code, const std::string& message) { throw EDriverError(code, message); }
+void RaiseDriverError(int code, const std::string& message) {
+    throw EDriverError(code, message);
+}
 
-void RaiseLastOSError() { throw EWin32Error(GetLastError()); }
+void RaiseLastOSError() {
+    throw EWin32Error(GetLastError());
+}
