@@ -16,7 +16,7 @@ constexpr char CMD_DEVICE_METRICS = 'z';
 constexpr DWORD PAUSE_BEFORE_WRITE_MS = 20;
 constexpr DWORD PAUSE_AFTER_WRITE_MS = 30;
 constexpr uint32_t HEADER_SIZE = 4;
-// The toggle answer comes only after the pulse, so its read waits that much longer.
+// A board may answer the toggle command only once the pulse is over, so that read waits longer.
 constexpr uint32_t TOGGLE_EXTRA_MS = 100;
 
 uint8_t ByteAt(const std::string& bytes, size_t pos) {
