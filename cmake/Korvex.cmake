@@ -1,7 +1,9 @@
 # Helpers shared by the tree: Wine as the test emulator, GoogleTest, and the rig fixture.
 
 # Every Windows program of the tests runs under Wine in the project's own prefix.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${KORVEX_RIG} wine)
+if(CMAKE_CROSSCOMPILING)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${KORVEX_RIG} wine)
+endif()
 
 # One simulated board per architecture, so the two test suites never share a line.
 if(KORVEX_ARCH STREQUAL "win32")
