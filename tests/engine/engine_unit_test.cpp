@@ -5,27 +5,14 @@
 
 #include <string>
 
+#include "ExpectedTexts.h"
 #include "untConst.h"
 #include "untDriver.h"
 #include "untError.h"
 
 namespace {
 
-// The result texts as cp1251 bytes, spelt out here a second time on purpose.
-const std::string kNoError = "\xCE\xF8\xE8\xE1\xEE\xEA \xED\xE5\xF2"; // Ошибок нет
-const std::string kNoLink = "\xCD\xE5\xF2 \xF1\xE2\xFF\xE7\xE8";      // Нет связи
-// Порт недоступен
-const std::string kPortUnavailable = "\xCF\xEE\xF0\xF2 \xED\xE5\xE4\xEE\xF1\xF2\xF3\xEF\xE5\xED";
-// Порт занят другим приложением
-const std::string kPortBusy = "\xCF\xEE\xF0\xF2 \xE7\xE0\xED\xFF\xF2 \xE4\xF0\xF3\xE3\xE8\xEC "
-                              "\xEF\xF0\xE8\xEB\xEE\xE6\xE5\xED\xE8\xE5\xEC";
-// Неверный CRC кадра
-const std::string kBadCrc = "\xCD\xE5\xE2\xE5\xF0\xED\xFB\xE9 CRC \xEA\xE0\xE4\xF0\xE0";
-// Неверная длина кадра
-const std::string kBadLength = "\xCD\xE5\xE2\xE5\xF0\xED\xE0\xFF \xE4\xEB\xE8\xED\xE0 "
-                               "\xEA\xE0\xE4\xF0\xE0";
-// Файл не найден
-const std::string kFileNotFound = "\xD4\xE0\xE9\xEB \xED\xE5 \xED\xE0\xE9\xE4\xE5\xED";
+using namespace expected;
 
 std::string Bytes(std::initializer_list<int> values) {
     std::string bytes;

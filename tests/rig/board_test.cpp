@@ -7,6 +7,7 @@
 #include <string>
 
 #include "SimControl.h"
+#include "TestClock.h"
 
 namespace {
 
@@ -90,20 +91,6 @@ public:
 private:
     HANDLE handle_ = INVALID_HANDLE_VALUE;
 };
-
-double msSince(LARGE_INTEGER start) {
-    LARGE_INTEGER now, freq;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&freq);
-    return 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) /
-           static_cast<double>(freq.QuadPart);
-}
-
-LARGE_INTEGER qpcNow() {
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return t;
-}
 
 const std::string kGetStatus = fromHex("02 00 55 01 79 2D");
 const std::string kGetMetrics = fromHex("02 00 55 01 7A 2E");
@@ -277,9 +264,9 @@ TEST_F(BoardTest, PacesItsOutputAtNineSixHundredBaud) {
     board.fault("garbage 200");
     port.setTimeouts(100, 500);
     port.send(kGetStatus);
-    LARGE_INTEGER start = qpcNow();
+    LARGE_INTEGER start = Now();
     std::string wire = port.read(200);
-    double readMs = msSince(start);
+    double readMs = MsSince(start);
     ASSERT_EQ(200u, wire.size());
     auto answers = board.answers();
     ASSERT_EQ(1u, answers.size());

@@ -1,0 +1,35 @@
+// The driver's result texts as cp1251 bytes, spelt out here a second time on purpose: a test
+// that took them from the driver's own tables would prove nothing.
+#pragma once
+
+#include <string>
+
+namespace expected {
+
+inline const std::string kNoError = "\xCE\xF8\xE8\xE1\xEE\xEA \xED\xE5\xF2"; // Ошибок нет
+inline const std::string kNoLink = "\xCD\xE5\xF2 \xF1\xE2\xFF\xE7\xE8";      // Нет связи
+// Порт недоступен
+inline const std::string kPortUnavailable =
+    "\xCF\xEE\xF0\xF2 \xED\xE5\xE4\xEE\xF1\xF2\xF3\xEF\xE5\xED";
+// Порт занят другим приложением
+inline const std::string kPortBusy =
+    "\xCF\xEE\xF0\xF2 \xE7\xE0\xED\xFF\xF2 \xE4\xF0\xF3\xE3\xE8\xEC "
+    "\xEF\xF0\xE8\xEB\xEE\xE6\xE5\xED\xE8\xE5\xEC";
+// Неверный CRC кадра
+inline const std::string kBadCrc = "\xCD\xE5\xE2\xE5\xF0\xED\xFB\xE9 CRC \xEA\xE0\xE4\xF0\xE0";
+// Неверная длина кадра
+inline const std::string kBadLength = "\xCD\xE5\xE2\xE5\xF0\xED\xE0\xFF \xE4\xEB\xE8\xED\xE0 "
+                                      "\xEA\xE0\xE4\xF0\xE0";
+// Перый байт не STX
+inline const std::string kNotStx = "\xCF\xE5\xF0\xFB\xE9 \xE1\xE0\xE9\xF2 \xED\xE5 STX";
+// Неизвестный код команды: 113
+inline const std::string kUnknownQ = "\xCD\xE5\xE8\xE7\xE2\xE5\xF1\xF2\xED\xFB\xE9 \xEA\xEE\xE4 "
+                                     "\xEA\xEE\xEC\xE0\xED\xE4\xFB: 113";
+// Устройство вернуло код ошибки: 7
+inline const std::string kDeviceError7 =
+    "\xD3\xF1\xF2\xF0\xEE\xE9\xF1\xF2\xE2\xEE \xE2\xE5\xF0\xED\xF3"
+    "\xEB\xEE \xEA\xEE\xE4 \xEE\xF8\xE8\xE1\xEA\xE8: 7";
+// Файл не найден
+inline const std::string kFileNotFound = "\xD4\xE0\xE9\xEB \xED\xE5 \xED\xE0\xE9\xE4\xE5\xED";
+
+} // namespace expected
