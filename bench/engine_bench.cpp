@@ -1,0 +1,390 @@
+// How fast the engine talks to the board, measured against a reference that makes the same
+// Win32 calls in the same order with the same pauses, in the same run, on the same open port.
+// What the engine adds beyond the calls it has to make shows as a ratio above 1.
+//
+// Three figures:
+//   1. the median time of each command, engine beside reference (goal: ratio at most 1.01);
+//   2. GetStatus with the board silent, beside the longest it may block: 20 ms + the write +
+//      30 ms + (Timeout + 4 ms) for the header that never comes;
+//   3. the delay from the answer's last byte leaving the simulated board to the call returning
+//      (goal: under 1 ms).
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "SimControl.h"
+#include "untConst.h"
+#include "untDriver.h"
+
+namespace {
+
+constexpr int kRuns = 41;       // a GetStatus exchange takes about 60 ms: 41 x 2 x 4 in ~25 s
+constexpr int kSilentRuns = 15; // each of these waits out the time-outs, about 160 ms
+constexpr int kPings = 3;       // clock comparisons after each call; the quickest one counts
+constexpr double kByteMs = 10.0 * 1000.0 / 9600.0; // 8N1: ten bits a byte
+constexpr uint8_t kPattern = 0x21;
+
+double qpcFrequency() {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return static_cast<double>(f.QuadPart);
+}
+
+const double kTicksPerNs = qpcFrequency() / 1e9;
+
+// Wine's performance counter and the board's CLOCK_MONOTONIC may tick alike, but nothing
+// promises a common origin, so both are kept apart and compared only through the board.
+long long qpcNs() {
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return static_cast<long long>(static_cast<double>(t.QuadPart) / kTicksPerNs);
+}
+
+double median(std::vector<double> v) {
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+std::string frameOf(const std::string& payload) {
+    std::string body{'\0', '\x55', static_cast<char>(payload.size())};
+    body += payload;
+    char x = 0;
+    for (char c : body)
+        x ^= c;
+    return std::string(1, '\x02') + body + x;
+}
+
+// Where the time of one reference exchange goes, call by call.
+enum Step {
+    kPurge,
+    kClearRts,
+    kSleep20,
+    kWrite,
+    kSleep30,
+    kSetRts,
+    kReadHeader,
+    kReadRest,
+    kSteps
+};
+const char* const kStepNames[kSteps] = {"PurgeComm", "CLRRTS", "Sleep 20",   "WriteFile",
+                                        "Sleep 30",  "SETRTS", "ReadFile 4", "ReadFile L+1"};
+using Steps = std::vector<double>[kSteps];
+
+class Stamp {
+public:
+    explicit Stamp(Steps* steps) : steps_(steps), last_(steps ? qpcNs() : 0) {}
+    void next() {
+        if (!steps_)
+            return;
+        long long now = qpcNs();
+        (*steps_)[step_++].push_back(static_cast<double>(now - last_) / 1e6);
+        last_ = now;
+    }
+
+private:
+    Steps* steps_;
+    long long last_;
+    int step_ = 0;
+};
+
+// The reference: the exchange written out as bare Win32 calls, with the engine's pauses and
+// read sizes and nothing else (no framing objects, no dumps, no decoding, no exceptions). It
+// runs on the engine's own handle: the port opens exclusively, and sharing it also gives both
+// the very same line settings and time-outs. Returns whether a whole answer came.
+class Reference {
+public:
+    Reference(HANDLE handle, DWORD timeout) : handle_(handle), timeout_(timeout) {}
+
+    // With steps given, the time of each call is noted as well; the timed comparison runs
+    // without them, so the reference makes no call the engine does not make.
+    bool exchange(const std::string& frame, Steps* steps = nullptr) {
+        Stamp stamp(steps);
+        PurgeComm(handle_, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+        stamp.next();
+        EscapeCommFunction(handle_, CLRRTS);
+        stamp.next();
+        Sleep(20);
+        stamp.next();
+        DWORD written = 0;
+        WriteFile(handle_, frame.data(), static_cast<DWORD>(frame.size()), &written, nullptr);
+        stamp.next();
+        Sleep(30);
+        stamp.next();
+        EscapeCommFunction(handle_, SETRTS);
+        stamp.next();
+        char header[4];
+        DWORD got = 0;
+        ReadFile(handle_, header, 4, &got, nullptr);
+        stamp.next();
+        if (got < 4)
+            return false;
+        DWORD rest = static_cast<unsigned char>(header[3]) + 1u;
+        char body[256];
+        DWORD more = 0;
+        ReadFile(handle_, body, rest, &more, nullptr);
+        stamp.next();
+        return more == rest;
+    }
+
+    // The toggle command reads with a longer total time-out, and gives the port's own back.
+    bool toggle(const std::string& frame, DWORD toggleTime) {
+        setTimeouts(toggleTime + 100);
+        bool ok = exchange(frame);
+        setTimeouts(timeout_);
+        return ok;
+    }
+
+private:
+    void setTimeouts(DWORD readTotalConstant) {
+        COMMTIMEOUTS t{timeout_, 1, readTotalConstant, timeout_, 0};
+        SetCommTimeouts(handle_, &t);
+    }
+
+    HANDLE handle_;
+    DWORD timeout_;
+};
+
+// One timed call and, when asked, when its answer's last byte left the board.
+struct Sample {
+    double ms = 0;
+    double afterLastByteMs = 0;
+    double pingMs = 0;
+    bool ok = false;
+};
+
+// The board's clock cannot be read from here. Right after a call returns we ask the board for
+// its time; the board reads its clock about half a round trip after we sent the question. The
+// quickest of a few round trips gives the board's clock at a known moment of ours (the middle
+// of that round trip) to within half of it, which places our return moment on the board's
+// clock. The board writes each byte once its line time is over and stamps the last one as it
+// writes it, so the difference is what comes after the line time: the host's and ours.
+Sample timed(sim::SimControl& board, const std::function<bool()>& call, bool delay) {
+    if (delay)
+        board.clearRecords();
+    Sample s;
+    long long start = qpcNs();
+    s.ok = call();
+    long long end = qpcNs();
+    s.ms = static_cast<double>(end - start) / 1e6;
+    if (!delay)
+        return s;
+    long long bestRtt = -1, offset = 0;
+    for (int i = 0; i < kPings; ++i) {
+        long long sent = qpcNs();
+        long long boardNs = board.nowNs();
+        long long back = qpcNs();
+        if (bestRtt < 0 || back - sent < bestRtt) {
+            bestRtt = back - sent;
+            offset = boardNs - (sent + back) / 2;
+        }
+    }
+    s.pingMs = static_cast<double>(bestRtt) / 1e6;
+    auto answers = board.answers();
+    if (answers.empty()) {
+        s.ok = false;
+        return s;
+    }
+    s.afterLastByteMs = static_cast<double>(end + offset - answers.back().endNs) / 1e6;
+    return s;
+}
+
+struct Series {
+    std::vector<double> ms, afterLastByte, ping;
+    int failures = 0;
+    void add(const Sample& s) {
+        if (!s.ok) {
+            ++failures;
+            return;
+        }
+        ms.push_back(s.ms);
+        afterLastByte.push_back(s.afterLastByteMs);
+        ping.push_back(s.pingMs);
+    }
+};
+
+struct Command {
+    const char* name;
+    std::function<bool()> engine;
+    std::function<bool()> reference;
+    Series e, r;
+};
+
+const char* verdict(bool met) {
+    return met ? "met" : "MISSED";
+}
+
+} // namespace
+
+int main() {
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+    try {
+        sim::SimControl board;
+        board.reset();
+        board.setStatus(kPattern);
+
+        TDriver driver;
+        driver.SetPortNumber(sim::SimControl::comPort());
+        if (driver.Connect() != 0) {
+            std::printf("COM%d: %s\n", sim::SimControl::comPort(),
+                        driver.ResultDescription.c_str());
+            return 1;
+        }
+        Reference ref(driver.Comm->Handle, driver.GetTimeout());
+        driver.ReleStatus = kPattern;
+        driver.ToggleTime = 0;
+
+        const std::string getStatus = frameOf("y");
+        const std::string setStatus = frameOf(std::string{'w', static_cast<char>(kPattern)});
+        const std::string metrics = frameOf("z");
+        const std::string toggle = frameOf(std::string{'x', static_cast<char>(kPattern), 0, 0});
+
+        std::vector<Command> commands;
+        commands.push_back({"GetStatus",
+                            [&] { return driver.GetStatus() == 0; },
+                            [&] { return ref.exchange(getStatus); },
+                            {},
+                            {}});
+        commands.push_back({"SetStatus",
+                            [&] {
+                                driver.ReleStatus = kPattern;
+                                return driver.SetStatus() == 0;
+                            },
+                            [&] { return ref.exchange(setStatus); },
+                            {},
+                            {}});
+        commands.push_back({"GetDeviceMetrics",
+                            [&] { return driver.GetDeviceMetrics() == 0; },
+                            [&] { return ref.exchange(metrics); },
+                            {},
+                            {}});
+        commands.push_back({"ToggleStatus",
+                            [&] {
+                                driver.ReleStatus = kPattern;
+                                return driver.ToggleStatus() == 0;
+                            },
+                            [&] { return ref.toggle(toggle, 0); },
+                            {},
+                            {}});
+
+        // One untimed round first: the port's first exchange raises RTS for the first time.
+        for (auto& c : commands) {
+            c.engine();
+            c.reference();
+        }
+
+        std::printf("engine benchmark: simulated board on COM%d, 9600 baud, %d runs each, "
+                    "engine and reference alternating\n\n",
+                    sim::SimControl::comPort(), kRuns);
+
+        // Engine and reference take turns, and which goes first swaps every run, so a slow
+        // drift of the host or of the board weighs on both alike.
+        for (int run = 0; run < kRuns; ++run) {
+            for (auto& c : commands) {
+                bool engineFirst = run % 2 == 0;
+                for (int turn = 0; turn < 2; ++turn) {
+                    if ((turn == 0) == engineFirst)
+                        c.e.add(timed(board, c.engine, true));
+                    else
+                        c.r.add(timed(board, c.reference, true));
+                }
+            }
+        }
+
+        board.fault("silent");
+        Series silentE, silentR;
+        for (int run = 0; run < kSilentRuns; ++run) {
+            bool engineFirst = run % 2 == 0;
+            for (int turn = 0; turn < 2; ++turn) {
+                if ((turn == 0) == engineFirst) {
+                    // The engine must report the silence as no link, and take no longer for it.
+                    silentE.add(timed(
+                        board, [&] { return driver.GetStatus() == RESULT_NO_LINK; }, false));
+                } else {
+                    // The reference's read comes back short: that is the expected outcome here.
+                    silentR.add(timed(
+                        board, [&] { return !ref.exchange(getStatus); }, false));
+                }
+            }
+        }
+        // Untimed as a whole: where a silent exchange spends its time, call by call.
+        Steps steps;
+        for (int run = 0; run < kSilentRuns; ++run)
+            ref.exchange(getStatus, &steps);
+        board.fault("none");
+
+        bool allMet = true;
+        std::printf("1. median time of a command (ms)\n");
+        std::printf("   %-17s %9s %9s %9s  %-8s %s\n", "command", "engine", "reference", "ratio",
+                    "<=1.010", "failed runs (engine/ref)");
+        for (auto& c : commands) {
+            double e = median(c.e.ms), r = median(c.r.ms);
+            double ratio = r > 0 ? e / r : 0;
+            bool met = r > 0 && ratio <= 1.01 && c.e.failures == 0;
+            allMet = allMet && met;
+            std::printf("   %-17s %9.3f %9.3f %9.4f  %-8s %d/%d\n", c.name, e, r, ratio,
+                        verdict(met), c.e.failures, c.r.failures);
+        }
+
+        double timeout = driver.GetTimeout();
+        double fixedMs = 20 + 30 + (timeout + 4);
+        double writeMs = median(steps[kWrite]);
+        double frameLineMs = static_cast<double>(getStatus.size()) * kByteMs;
+        double boundMs = fixedMs + writeMs;
+        double silentEMs = median(silentE.ms), silentRMs = median(silentR.ms);
+        bool silentMet = silentE.failures == 0 && silentEMs <= boundMs;
+        allMet = allMet && silentMet;
+        std::printf("\n2. GetStatus with the board silent (Timeout %.0f ms, %d runs each)\n",
+                    timeout, kSilentRuns);
+        std::printf("   bound 20 + 30 + (Timeout + 4) + write = %.0f + %.3f (WriteFile, median)"
+                    " = %.3f ms\n",
+                    fixedMs, writeMs, boundMs);
+        std::printf("   (with the frame's full line time, %.3f ms, as the write: %.3f ms)\n",
+                    frameLineMs, fixedMs + frameLineMs);
+        std::printf("   %-17s %9s %9s %9s  %-8s %s\n", "", "median", "bound", "ratio", "<=1",
+                    "failed runs");
+        std::printf("   %-17s %9.3f %9.3f %9.4f  %-8s %d\n", "engine", silentEMs, boundMs,
+                    silentEMs / boundMs, verdict(silentMet), silentE.failures);
+        std::printf("   %-17s %9.3f %9.3f %9.4f  %-8s %d\n", "reference", silentRMs, boundMs,
+                    silentRMs / boundMs, silentRMs <= boundMs ? "within" : "beyond",
+                    silentR.failures);
+        std::printf("   engine/reference %.4f\n", silentRMs > 0 ? silentEMs / silentRMs : 0);
+        std::printf("   against the bound with the line time as the write: engine %s\n",
+                    silentEMs <= fixedMs + frameLineMs ? "within" : "beyond");
+        // What each call of the silent exchange takes, beside what the design allows for it.
+        const double nominal[kSteps] = {0, 0, 20, writeMs, 30, 0, timeout + 4, 0};
+        std::printf("   where the reference's silent exchange spends it (ms, median of %d):\n",
+                    kSilentRuns);
+        for (int i = 0; i < kReadRest; ++i)
+            std::printf("     %-13s %8.3f  (allowed %7.3f, over by %6.3f)\n", kStepNames[i],
+                        median(steps[i]), nominal[i], median(steps[i]) - nominal[i]);
+
+        std::printf("\n3. from the answer's last byte leaving the board to the call returning "
+                    "(ms, median)\n");
+        std::printf("   %-17s %9s %9s %9s  %-8s %s\n", "command", "engine", "reference", "eng-ref",
+                    "<1.000", "+/- (half round trip)");
+        for (auto& c : commands) {
+            double e = median(c.e.afterLastByte), r = median(c.r.afterLastByte);
+            bool met = c.e.failures == 0 && e < 1.0;
+            allMet = allMet && met;
+            std::printf("   %-17s %9.3f %9.3f %9.3f  %-8s %.3f\n", c.name, e, r, e - r,
+                        verdict(met), median(c.e.ping) / 2);
+        }
+        std::printf("   The board's clock is read after each call; the quickest of %d round trips"
+                    " places the\n   return on it, to within half that round trip.\n",
+                    kPings);
+
+        std::printf("\n%s\n", allMet ? "all goals met" : "some goals MISSED (see above)");
+        return 0;
+    } catch (const std::exception& failure) {
+        std::printf("benchmark stopped: %s\n", failure.what());
+        return 1;
+    }
+}
