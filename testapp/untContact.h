@@ -1,0 +1,111 @@
+// The test program's contact list: the board's relay outputs as named contacts, kept in the
+// program's INI file and read and written through the platform's private profile functions.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// A failure of the contact list's file work; the message is cp1251 text for the operator.
+class EContactError : public std::runtime_error {
+public:
+    explicit EContactError(const std::string& message) : std::runtime_error(message) {}
+};
+
+// The settings of one contact, copied whole by the window.
+struct TContactRec {
+    uint8_t Mask = 0;            // the contact's bit in the relay status byte
+    std::string Name;            // short name, cp1251
+    std::string Device;          // the device on the contact, cp1251
+    uint16_t PulseTime = 0;      // pulse duration in milliseconds
+    bool SetPulseTime = false;   // the operator may change the pulse duration
+    bool SetDeviceState = false; // the operator may switch the contact on and off
+};
+
+bool operator==(const TContactRec& a, const TContactRec& b);
+inline bool operator!=(const TContactRec& a, const TContactRec& b) {
+    return !(a == b);
+}
+
+class TContacts;
+
+// One entry of a contact list. A contact always belongs to exactly one list, which owns it:
+// it is made into a list, moves between lists, and is destroyed by its list.
+class TContact {
+    struct Key {
+        explicit Key() = default;
+    };
+
+public:
+    // Only Create builds contacts, so that every contact is owned by its list.
+    TContact(Key, TContacts& owner, const TContactRec& data) : Data(data), FOwner(&owner) {}
+    TContact(const TContact&) = delete;
+    TContact& operator=(const TContact&) = delete;
+    ~TContact() = default;
+
+    // Makes a contact holding a copy of data and attaches it at the end of owner's list, which
+    // owns it from then on. Returns the new contact.
+    static TContact& Create(TContacts& owner, const TContactRec& data);
+
+    TContacts& Owner() const { return *FOwner; }
+
+    // Moves the contact from its list to the end of newOwner's list; nothing happens when
+    // newOwner already holds it.
+    void SetOwner(TContacts& newOwner);
+
+    TContactRec Data;
+
+private:
+    TContacts* FOwner;
+};
+
+// The ordered list of contacts and the COM port number, with the settings file's reader and
+// writer. The list owns its contacts; positions are 0-based in the order of loading.
+class TContacts {
+public:
+    TContacts() = default;
+    TContacts(const TContacts&) = delete;
+    TContacts& operator=(const TContacts&) = delete;
+    ~TContacts() { Clear(); }
+
+    int Count() const { return static_cast<int>(FItems.size()); }
+    // The contact at the 0-based index; the caller keeps index within 0 to Count() - 1.
+    TContact& Items(int index) const { return *FItems[static_cast<size_t>(index)]; }
+
+    // Destroys every contact, the entry at position 0 first.
+    void Clear();
+
+    // Replaces the contacts and PortNumber from the settings file, or with the built-in set when
+    // no such file exists (no file is made then). Raises EContactError when the name cannot be
+    // resolved to a full path.
+    void LoadFromFile(const std::string& fileName);
+
+    // Writes PortNumber and every contact as the complete new settings file: the file is built
+    // under a temporary name in the same folder and then replaces the old one in one step.
+    // Raises EContactError on any failure; the old file is then left as it was and the
+    // temporary file is removed.
+    void SaveToFile(const std::string& fileName) const;
+
+    // Replaces the contacts with the built-in set of eight and sets PortNumber to 1.
+    void LoadDefaults();
+
+    // The COM port number, 1-based; 0 until the list is loaded.
+    int32_t PortNumber = 0;
+
+private:
+    friend class TContact;
+    // Appends a contact to the end of the list.
+    void Attach(std::unique_ptr<TContact> contact);
+    // Takes the contact out of the list and hands over its ownership.
+    std::unique_ptr<TContact> Detach(const TContact& contact);
+
+    std::vector<std::unique_ptr<TContact>> FItems;
+};
+
+// Reads an INI value as an integer: optional blanks, an optional sign, then decimal digits
+// (-2147483648 to 2147483647) or "0x"/"0X" and 1 to 8 hexadecimal digits (a 32-bit pattern,
+// 0xFFFFFFFF is -1), then optional blanks; the whole value must be used. Returns false when
+// the value is not such an integer.
+bool ContactStrToInt(const std::string& text, int32_t& value);
