@@ -53,15 +53,6 @@ double median(std::vector<double> v) {
     return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
-std::string frameOf(const std::string& payload) {
-    std::string body{'\0', '\x55', static_cast<char>(payload.size())};
-    body += payload;
-    char x = 0;
-    for (char c : body)
-        x ^= c;
-    return std::string(1, '\x02') + body + x;
-}
-
 // Where the time of one reference exchange goes, call by call.
 enum Step {
     kPurge,
@@ -241,10 +232,11 @@ int main() {
         driver.ReleStatus = kPattern;
         driver.ToggleTime = 0;
 
-        const std::string getStatus = frameOf("y");
-        const std::string setStatus = frameOf(std::string{'w', static_cast<char>(kPattern)});
-        const std::string metrics = frameOf("z");
-        const std::string toggle = frameOf(std::string{'x', static_cast<char>(kPattern), 0, 0});
+        const std::string getStatus = sim::frameOf("y");
+        const std::string setStatus = sim::frameOf(std::string{'w', static_cast<char>(kPattern)});
+        const std::string metrics = sim::frameOf("z");
+        const std::string toggle =
+            sim::frameOf(std::string{'x', static_cast<char>(kPattern), 0, 0});
 
         std::vector<Command> commands;
         commands.push_back({"GetStatus",

@@ -106,8 +106,8 @@ void SimControl::setMetrics(int type, int subType, int protocol, int soft, int n
 void SimControl::setResult(int result) {
     command("result " + std::to_string(result));
 }
-void SimControl::fault(const std::string& spec) {
-    command("fault " + spec);
+void SimControl::fault(const std::string& mode) {
+    command("fault " + mode);
 }
 void SimControl::setDelay(int ms) {
     command("delay " + std::to_string(ms));
@@ -186,6 +186,15 @@ std::string fromHex(const std::string& hex) {
         }
     }
     return bytes;
+}
+
+std::string frameOf(const std::string& payload) {
+    std::string body{'\0', '\x55', static_cast<char>(payload.size())};
+    body += payload;
+    char x = 0;
+    for (char c : body)
+        x ^= c;
+    return std::string(1, '\x02') + body + x;
 }
 
 std::string toHex(const std::string& bytes) {

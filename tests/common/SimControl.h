@@ -51,7 +51,7 @@ public:
     void setStatus(int status);
     void setMetrics(int type, int subType, int protocol, int soft, int number);
     void setResult(int result);          // the board's result byte in every answer
-    void fault(const std::string& spec); // "none", "silent", "cut 2", "stx 3", "crc", ...
+    void fault(const std::string& mode); // "none", "silent", "cut 2", "stx 3", "crc", ...
     void setDelay(int ms);               // before the first answer byte
     void setGap(int ms);                 // extra pause between answer bytes
     int status();                        // relay status now, pulses accounted for
@@ -68,6 +68,8 @@ private:
 };
 
 std::string fromHex(const std::string& hex); // "02 00 55" -> bytes
+// A whole frame around a payload: STX, address 0, 0x55, length, payload, XOR checksum.
+std::string frameOf(const std::string& payload);
 std::string toHex(const std::string& bytes); // bytes -> "02 00 55 " (a space after each byte)
 
 } // namespace sim

@@ -12,19 +12,11 @@
 namespace {
 
 using namespace std::string_literals;
+using sim::frameOf;
 using sim::fromHex;
 using sim::toHex;
 
 constexpr double kByteMs = 10.0 * 1000.0 / 9600.0; // 8N1: ten bits a byte
-
-std::string frameOf(const std::string& payload) {
-    std::string body{'\0', '\x55', static_cast<char>(payload.size())};
-    body += payload;
-    char x = 0;
-    for (char c : body)
-        x ^= c;
-    return std::string(1, '\x02') + body + x;
-}
 
 // A COM port opened and set up the way the driver does it: 9600 8N1, binary, no flow control,
 // RTS and DTR not asserted.
