@@ -325,6 +325,26 @@ TEST_F(Board, RefusedSetUpClosesThePortAgain) {
 
 // --- Time-outs ----------------------------------------------------------------------------------
 
+// 9600 8N1, binary, and no flow control of any kind: the port reads back what the open set.
+TEST_F(Board, OpenSetsTheLineSettings) {
+    ASSERT_EQ(0, driver.Connect());
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    ASSERT_TRUE(GetCommState(driver.Comm->Handle, &dcb)) << GetLastError();
+    EXPECT_EQ(9600u, dcb.BaudRate);
+    EXPECT_EQ(8, dcb.ByteSize);
+    EXPECT_EQ(NOPARITY, dcb.Parity);
+    EXPECT_EQ(ONESTOPBIT, dcb.StopBits);
+    EXPECT_EQ(1u, dcb.fBinary);
+    EXPECT_EQ(0u, dcb.fParity);
+    EXPECT_EQ(0u, dcb.fOutxCtsFlow);
+    EXPECT_EQ(0u, dcb.fOutxDsrFlow);
+    EXPECT_EQ(static_cast<DWORD>(DTR_CONTROL_DISABLE), dcb.fDtrControl);
+    EXPECT_EQ(static_cast<DWORD>(RTS_CONTROL_DISABLE), dcb.fRtsControl);
+    EXPECT_EQ(0u, dcb.fOutX);
+    EXPECT_EQ(0u, dcb.fInX);
+}
+
 TEST_F(Board, OpenSetsTheTimeoutsFromTimeout) {
     ASSERT_EQ(0, driver.Connect());
     EXPECT_EQ("100 1 100 100 0", Describe(TimeoutsOf(driver)));
