@@ -105,6 +105,20 @@ stop_board() {
   rm -f "$pidfile"
 }
 
+# Wine's own device services can outlive a killed wineserver; nothing of this prefix may be
+# left running after a shutdown.
+kill_prefix_processes() {
+  local env pid
+  for env in /proc/[0-9]*/environ; do
+    pid=${env#/proc/}
+    pid=${pid%/environ}
+    [ "$pid" = "$$" ] && continue
+    if tr '\0' '\n' 2>/dev/null <"$env" | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+      kill -9 "$pid" 2>/dev/null || true
+    fi
+  done
+}
+
 case "${1:-}" in
   prefix) make_prefix ;;
   server) start_server ;;
@@ -114,6 +128,7 @@ case "${1:-}" in
   shutdown)
     for p in "$run"/*.pid; do [ -f "$p" ] && stop_board "$(basename "$p" .pid)"; done
     wineserver -k >/dev/null 2>&1 || true
+    kill_prefix_processes
     rm -f "$run/wineserver.pid" ;;
   *) sed -n '2,12p' "$0" >&2; exit 2 ;;
 esac
