@@ -43,3 +43,33 @@ function(korvex_add_wine_test)
     set_tests_properties(${T_NAME} PROPERTIES FIXTURES_REQUIRED board RESOURCE_LOCK board)
   endif()
 endfunction()
+
+# korvex_add_typelib(<target> <idl>)
+# One IDL source gives the type library <name>.tlb and the C/C++ declaration <name>_TLB.h with
+# its GUIDs (<name>_TLB_i.c, built as the static library <target>). The source is UTF-8; widl
+# copies help strings' bytes unchanged and the type-library loader reads them in the ANSI code
+# page, so widl is given a cp1251 copy.
+function(korvex_add_typelib target idl)
+  get_filename_component(name ${idl} NAME_WE)
+  set(out ${CMAKE_CURRENT_BINARY_DIR})
+  if(KORVEX_ARCH STREQUAL "win32")
+    set(kind --win32)
+    set(stdole_dir /usr/lib/i386-linux-gnu/wine/i386-windows)
+  else()
+    set(kind --win64)
+    set(stdole_dir /usr/lib/x86_64-linux-gnu/wine/x86_64-windows)
+  endif()
+  add_custom_command(
+    OUTPUT ${out}/${name}.tlb ${out}/${name}_TLB.h ${out}/${name}_TLB_i.c
+    COMMAND iconv -f UTF-8 -t CP1251 -o ${out}/${name}.cp1251.idl ${CMAKE_CURRENT_SOURCE_DIR}/${idl}
+    COMMAND ${KORVEX_WIDL} ${kind} -I/usr/include/wine/wine/windows -L${stdole_dir}
+            -t -T ${out}/${name}.tlb -h -H ${out}/${name}_TLB.h -u -U ${out}/${name}_TLB_i.c
+            ${out}/${name}.cp1251.idl
+    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${idl}
+    COMMENT "Type library ${name}"
+    VERBATIM)
+  add_library(${target} STATIC ${out}/${name}_TLB_i.c ${out}/${name}_TLB.h)
+  target_include_directories(${target} PUBLIC ${out})
+  target_link_libraries(${target} PUBLIC uuid ole32 oleaut32)
+  set(${target}_TLB ${out}/${name}.tlb PARENT_SCOPE)
+endfunction()

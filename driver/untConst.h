@@ -15,6 +15,8 @@
 
 #include <string>
 
+#include <windows.h>
+
 // Result codes of the driver.
 constexpr int RESULT_OK = 0;
 constexpr int RESULT_NO_LINK = -1;
@@ -36,6 +38,9 @@ constexpr char S_NOT_ALL_WRITTEN[] =
 // "Устройство вернуло код ошибки: %d"
 constexpr char S_DEVICE_ERROR[] = "\xD3\xF1\xF2\xF0\xEE\xE9\xF1\xF2\xE2\xEE \xE2\xE5\xF0\xED\xF3"
                                   "\xEB\xEE \xEA\xEE\xE4 \xEE\xF8\xE8\xE1\xEA\xE8: %d";
+
+// The module whose image holds this code: the DLL when linked into it, the program otherwise.
+HMODULE CodeModule();
 
 // The string table text of id from the module that holds this code (the DLL, or a program
 // that links the engine and its string table); empty when there is none.

@@ -39,6 +39,12 @@ public:
     ERangeError() : EBaseError("Range check error") {}
 };
 
+// The memory ran out. The message fits the string's own buffer, so making it allocates nothing.
+class EOutOfMemory : public EBaseError {
+public:
+    EOutOfMemory() : EBaseError("Out of memory") {}
+};
+
 // Raises EDriverError(code, message).
 [[noreturn]] void RaiseDriverError(int code, const std::string& message);
 

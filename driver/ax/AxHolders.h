@@ -1,0 +1,87 @@
+// Small owners for COM resources, so every early return gives back what it took.
+#pragma once
+
+#include <windows.h>
+
+#include <oleauto.h>
+
+#include <new>
+#include <string>
+#include <utility>
+
+// One reference to a COM interface.
+template <class T> class TComPtr {
+public:
+    TComPtr() = default;
+    // Takes over a reference the caller already holds.
+    explicit TComPtr(T* p) : p_(p) {}
+    TComPtr(const TComPtr& other) : p_(other.p_) {
+        if (p_)
+            p_->AddRef();
+    }
+    TComPtr(TComPtr&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
+    TComPtr& operator=(TComPtr other) noexcept {
+        std::swap(p_, other.p_);
+        return *this;
+    }
+    ~TComPtr() { Reset(); }
+
+    T* Get() const { return p_; }
+    T* operator->() const { return p_; }
+    explicit operator bool() const { return p_ != nullptr; }
+    // The address to receive a new reference; the old one is released first.
+    T** Put() {
+        Reset();
+        return &p_;
+    }
+    void** PutVoid() { return reinterpret_cast<void**>(Put()); }
+    // Hands the reference to the caller.
+    T* Detach() { return std::exchange(p_, nullptr); }
+    void Reset() {
+        if (T* p = std::exchange(p_, nullptr))
+            p->Release();
+    }
+
+private:
+    T* p_ = nullptr;
+};
+
+// One automation string.
+class TBstr {
+public:
+    TBstr() = default;
+    explicit TBstr(BSTR b) : b_(b) {}
+    TBstr(const TBstr&) = delete;
+    TBstr& operator=(const TBstr&) = delete;
+    TBstr(TBstr&& other) noexcept : b_(std::exchange(other.b_, nullptr)) {}
+    TBstr& operator=(TBstr&& other) noexcept {
+        std::swap(b_, other.b_);
+        return *this;
+    }
+    ~TBstr() { SysFreeString(b_); }
+
+    // An ANSI byte string in the system's code page; an empty one gives a null string.
+    // Raises std::bad_alloc when the string cannot be allocated.
+    static TBstr FromAnsi(const std::string& text) {
+        if (text.empty())
+            return TBstr();
+        int size = static_cast<int>(text.size());
+        int length = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+        BSTR b = SysAllocStringLen(nullptr, static_cast<UINT>(length));
+        if (!b)
+            throw std::bad_alloc();
+        MultiByteToWideChar(CP_ACP, 0, text.data(), size, b, length);
+        return TBstr(b);
+    }
+
+    BSTR Get() const { return b_; }
+    BSTR* Put() {
+        SysFreeString(std::exchange(b_, nullptr));
+        return &b_;
+    }
+    BSTR Detach() { return std::exchange(b_, nullptr); }
+    std::wstring Text() const { return b_ ? std::wstring(b_, SysStringLen(b_)) : std::wstring(); }
+
+private:
+    BSTR b_ = nullptr;
+};

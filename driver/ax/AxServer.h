@@ -1,0 +1,47 @@
+// The server state of an in-process ActiveX server: one set per loaded module. The name, the
+// module and the type library are set once at start-up, under the loader, and only read after;
+// the two counts change atomically from any apartment.
+#pragma once
+
+#include <windows.h>
+
+#include <oaidl.h>
+
+#include <string>
+
+#include "AxHolders.h"
+
+class TAxServer {
+public:
+    static TAxServer& Instance();
+    TAxServer(const TAxServer&) = delete;
+    TAxServer& operator=(const TAxServer&) = delete;
+
+    // Names the server, then loads the module's own type library (resource TYPELIB 1) and keeps
+    // it until unload. The name comes first: it is fixed once a type library is loaded.
+    // Raises std::runtime_error when the type library cannot be loaded.
+    void Startup(HMODULE module, const std::string& serverName);
+
+    HMODULE Module() const { return module_; }
+    // The module's full path as the system reports it for the loaded module.
+    const std::wstring& ModulePath() const { return modulePath_; }
+    const std::string& ServerName() const { return serverName_; }
+    // Null before start-up.
+    ITypeLib* TypeLib() const { return typeLib_.Get(); }
+    // The type information of guid in the type library, or null when it holds none.
+    TComPtr<ITypeInfo> TypeInfoOf(REFGUID guid) const;
+
+    // Live objects plus outstanding server locks.
+    void ObjectCreated() { InterlockedIncrement(&objectCount_); }
+    void ObjectDestroyed() { InterlockedDecrement(&objectCount_); }
+    LONG ObjectCount() const { return objectCount_; }
+
+private:
+    TAxServer() = default;
+
+    HMODULE module_ = nullptr;
+    std::wstring modulePath_;
+    std::string serverName_;
+    TComPtr<ITypeLib> typeLib_;
+    volatile LONG objectCount_ = 0;
+};

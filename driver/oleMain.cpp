@@ -1,0 +1,197 @@
+#include "oleMain.h"
+
+#include <new>
+
+#include "ax/AxServer.h"
+#include "untVInfo.h"
+
+namespace {
+
+constexpr uint32_t MAX_RELE_STATUS = 255;
+constexpr uint32_t MAX_TOGGLE_TIME = 65535;
+constexpr uint32_t DEFAULT_TIMEOUT = 100;
+constexpr int32_t DEFAULT_PORT = 1;
+
+// The argument read as unsigned, so that every negative value lies above any limit.
+void CheckUnsignedAtMost(LONG value, uint32_t limit) {
+    if (static_cast<uint32_t>(value) > limit)
+        throw ERangeError();
+}
+
+} // namespace
+
+TSavolin::TSavolin(IUnknown* outer)
+    : TAxDualControl<IKorvex>(outer), Driver(std::make_unique<TDriver>()) {}
+
+TSavolin::~TSavolin() = default;
+
+HRESULT TSavolin::HandleMemberFailure(const EBaseError& failure) {
+    Driver->HandleError(failure);
+    return S_OK;
+}
+
+template <class Body> HRESULT TSavolin::Guard(Body&& body) {
+    try {
+        body();
+        return S_OK;
+    } catch (const EBaseError& failure) {
+        return HandleMemberFailure(failure);
+    } catch (const std::bad_alloc&) {
+        return HandleMemberFailure(EOutOfMemory());
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
+}
+
+template <class Body> HRESULT TSavolin::Method(LONG* value, Body&& body) {
+    if (!value)
+        return E_POINTER;
+    bool completed = false;
+    HRESULT hr = Guard([&] {
+        *value = body();
+        completed = true;
+    });
+    if (hr == S_OK && !completed)
+        *value = Driver->ResultCode;
+    return hr;
+}
+
+template <class Body> HRESULT TSavolin::GetNumber(LONG* value, Body&& body) {
+    if (!value)
+        return E_POINTER;
+    return Guard([&] { *value = static_cast<LONG>(body()); });
+}
+
+template <class Body> HRESULT TSavolin::GetText(BSTR* value, Body&& body) {
+    if (!value)
+        return E_POINTER;
+    *value = nullptr;
+    return Guard([&] { *value = TBstr::FromAnsi(body()).Detach(); });
+}
+
+// --- Methods --------------------------------------------------------------------------------
+
+HRESULT TSavolin::Connect(LONG* Value) {
+    return Method(Value, [&] { return Driver->Connect(); });
+}
+
+HRESULT TSavolin::Disconnect(LONG* Value) {
+    return Method(Value, [&] { return Driver->Disconnect(); });
+}
+
+HRESULT TSavolin::GetDeviceMetrics(LONG* Value) {
+    return Method(Value, [&] { return Driver->GetDeviceMetrics(); });
+}
+
+HRESULT TSavolin::GetStatus(LONG* Value) {
+    return Method(Value, [&] { return Driver->GetStatus(); });
+}
+
+HRESULT TSavolin::SetDefaults(LONG* Value) {
+    return Method(Value, [&] {
+        // Its own handler: whatever fails here, Value receives the recorded code.
+        try {
+            Driver->SetTimeout(DEFAULT_TIMEOUT);
+            Driver->SetPortNumber(DEFAULT_PORT);
+            return Driver->ClearResult();
+        } catch (const EBaseError& failure) {
+            return Driver->HandleError(failure);
+        }
+    });
+}
+
+HRESULT TSavolin::SetStatus(LONG* Value) {
+    return Method(Value, [&] { return Driver->SetStatus(); });
+}
+
+HRESULT TSavolin::ToggleStatus(LONG* Value) {
+    return Method(Value, [&] { return Driver->ToggleStatus(); });
+}
+
+// --- Properties -----------------------------------------------------------------------------
+
+HRESULT TSavolin::get_DeviceNumber(LONG* Value) {
+    return GetNumber(Value, [&] { return Driver->DeviceNumber; });
+}
+
+HRESULT TSavolin::get_DeviceSubType(LONG* Value) {
+    return GetNumber(Value, [&] { return Driver->DeviceSubType; });
+}
+
+HRESULT TSavolin::get_DeviceType(LONG* Value) {
+    return GetNumber(Value, [&] { return Driver->DeviceType; });
+}
+
+HRESULT TSavolin::get_Input(BSTR* Value) {
+    return GetText(Value, [&] { return Driver->Input; });
+}
+
+HRESULT TSavolin::get_Output(BSTR* Value) {
+    return GetText(Value, [&] { return Driver->Output; });
+}
+
+HRESULT TSavolin::get_PortNumber(LONG* Value) {
+    return GetNumber(Value, [&] { return Driver->GetPortNumber(); });
+}
+
+HRESULT TSavolin::put_PortNumber(LONG Value) {
+    return Guard([&] { Driver->SetPortNumber(Value); });
+}
+
+HRESULT TSavolin::get_ProtocolVersion(LONG* Value) {
+    return GetNumber(Value, [&] { return Driver->ProtocolVersion; });
+}
+
+HRESULT TSavolin::get_ReleStatus(LONG* Value) {
+    return GetNumber(Value, [&] { return Driver->ReleStatus; });
+}
+
+HRESULT TSavolin::put_ReleStatus(LONG Value) {
+    return Guard([&] {
+        CheckUnsignedAtMost(Value, MAX_RELE_STATUS);
+        Driver->ReleStatus = static_cast<uint8_t>(Value);
+    });
+}
+
+HRESULT TSavolin::get_ResultCode(LONG* Value) {
+    return GetNumber(Value, [&] { return Driver->ResultCode; });
+}
+
+HRESULT TSavolin::get_ResultDescription(BSTR* Value) {
+    return GetText(Value, [&] { return Driver->ResultDescription; });
+}
+
+HRESULT TSavolin::get_SoftVersion(LONG* Value) {
+    return GetNumber(Value, [&] { return Driver->SoftVersion; });
+}
+
+HRESULT TSavolin::get_Timeout(LONG* Value) {
+    return GetNumber(Value, [&] { return Driver->GetTimeout(); });
+}
+
+HRESULT TSavolin::put_Timeout(LONG Value) {
+    return Guard([&] {
+        if (Value < 0)
+            throw ERangeError();
+        Driver->SetTimeout(static_cast<uint32_t>(Value));
+    });
+}
+
+HRESULT TSavolin::get_ToggleTime(LONG* Value) {
+    return GetNumber(Value, [&] { return Driver->ToggleTime; });
+}
+
+HRESULT TSavolin::put_ToggleTime(LONG Value) {
+    return Guard([&] {
+        CheckUnsignedAtMost(Value, MAX_TOGGLE_TIME);
+        Driver->ToggleTime = static_cast<uint16_t>(Value);
+    });
+}
+
+HRESULT TSavolin::get_Version(BSTR* Value) {
+    return GetText(Value, [] { return FileVersionText(ReadFileVersion()); });
+}
+
+void StartKorvexServer(HMODULE module) {
+    TAxServer::Instance().Startup(module, "Addin");
+}

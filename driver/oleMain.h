@@ -1,0 +1,66 @@
+// TSavolin: the control object behind IKorvex. It owns one protocol engine and maps each of the
+// interface's 25 members onto one engine operation or field; every failure inside a member
+// ends in the engine's result, never in a failure HRESULT.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "Savolin_TLB.h"
+#include "ax/AxControl.h"
+#include "untDriver.h"
+
+class TSavolin : public TAxDualControl<IKorvex> {
+public:
+    // outer: the aggregating object, or null.
+    explicit TSavolin(IUnknown* outer);
+    ~TSavolin() override;
+
+    // Methods: Value receives the result code.
+    HRESULT STDMETHODCALLTYPE Connect(LONG* Value) override;
+    HRESULT STDMETHODCALLTYPE Disconnect(LONG* Value) override;
+    HRESULT STDMETHODCALLTYPE GetDeviceMetrics(LONG* Value) override;
+    HRESULT STDMETHODCALLTYPE GetStatus(LONG* Value) override;
+    HRESULT STDMETHODCALLTYPE SetDefaults(LONG* Value) override;
+    HRESULT STDMETHODCALLTYPE SetStatus(LONG* Value) override;
+    HRESULT STDMETHODCALLTYPE ToggleStatus(LONG* Value) override;
+
+    // Properties.
+    HRESULT STDMETHODCALLTYPE get_DeviceNumber(LONG* Value) override;
+    HRESULT STDMETHODCALLTYPE get_DeviceSubType(LONG* Value) override;
+    HRESULT STDMETHODCALLTYPE get_DeviceType(LONG* Value) override;
+    HRESULT STDMETHODCALLTYPE get_Input(BSTR* Value) override;
+    HRESULT STDMETHODCALLTYPE get_Output(BSTR* Value) override;
+    HRESULT STDMETHODCALLTYPE get_PortNumber(LONG* Value) override;
+    HRESULT STDMETHODCALLTYPE put_PortNumber(LONG Value) override;
+    HRESULT STDMETHODCALLTYPE get_ProtocolVersion(LONG* Value) override;
+    HRESULT STDMETHODCALLTYPE get_ReleStatus(LONG* Value) override;
+    HRESULT STDMETHODCALLTYPE put_ReleStatus(LONG Value) override;
+    HRESULT STDMETHODCALLTYPE get_ResultCode(LONG* Value) override;
+    HRESULT STDMETHODCALLTYPE get_ResultDescription(BSTR* Value) override;
+    HRESULT STDMETHODCALLTYPE get_SoftVersion(LONG* Value) override;
+    HRESULT STDMETHODCALLTYPE get_Timeout(LONG* Value) override;
+    HRESULT STDMETHODCALLTYPE put_Timeout(LONG Value) override;
+    HRESULT STDMETHODCALLTYPE get_ToggleTime(LONG* Value) override;
+    HRESULT STDMETHODCALLTYPE put_ToggleTime(LONG Value) override;
+    HRESULT STDMETHODCALLTYPE get_Version(BSTR* Value) override;
+
+    std::unique_ptr<TDriver> Driver;
+
+private:
+    // Records a failure that escaped a member's body in the engine's result; returns S_OK.
+    HRESULT HandleMemberFailure(const EBaseError& failure);
+
+    // The member guard: runs body; the program's failures go to HandleMemberFailure, any other
+    // exception gives E_UNEXPECTED with nothing recorded.
+    template <class Body> HRESULT Guard(Body&& body);
+    // A method: Value := body's result code. When a failure escapes the body, Value still
+    // receives the recorded code, so a late-bound caller never reads a failure as success.
+    template <class Body> HRESULT Method(LONG* value, Body&& body);
+    // A getter of a number or a text; null out-pointers are refused before anything runs.
+    template <class Body> HRESULT GetNumber(LONG* value, Body&& body);
+    template <class Body> HRESULT GetText(BSTR* value, Body&& body);
+};
+
+// Start-up of the server in module: the server name "Addin" and the module's type library.
+void StartKorvexServer(HMODULE module);

@@ -1,0 +1,49 @@
+// Two ways into one IKorvex object, as clients reach it: early-bound through the vtable, and
+// late-bound through IDispatch with names resolved by GetIDsOfNames. Both record a test failure
+// when a call leaves exception information behind.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "Savolin_TLB.h"
+#include "ax/AxHolders.h"
+
+// A text as the client reads it: absent (a null BSTR) or cp1251 bytes.
+struct ClientText {
+    bool isNull = true;
+    std::string bytes;
+};
+
+class KorvexClient {
+public:
+    virtual ~KorvexClient() = default;
+    virtual HRESULT Call(const std::wstring& method, LONG* value) = 0;
+    virtual HRESULT Get(const std::wstring& property, LONG* value) = 0;
+    virtual HRESULT GetText(const std::wstring& property, ClientText* text) = 0;
+    virtual HRESULT Put(const std::wstring& property, LONG value) = 0;
+
+    // The value of a number property; a failed call is a test failure.
+    LONG Number(const std::wstring& property);
+    // The bytes of a text property (none for a null string).
+    std::string Text(const std::wstring& property);
+    // Calls a method; returns its Value.
+    LONG Run(const std::wstring& method);
+};
+
+enum class ClientPath { Vtable, Dispatch };
+
+std::unique_ptr<KorvexClient> MakeClient(ClientPath path, IKorvex* object);
+
+// The cp1251 bytes of a wide text, as the driver kept them.
+std::string AnsiOf(const wchar_t* text, size_t length);
+
+// An ASCII name for messages.
+inline std::string Narrow(const std::wstring& name) {
+    return std::string(name.begin(), name.end());
+}
+
+// A new control object, created as the factory creates it; a test failure when that fails.
+TComPtr<IKorvex> NewKorvex();
