@@ -8,4 +8,7 @@ build=${1:-$root/build/win32}
 rig=$root/tools/rig.sh
 trap '"$rig" stop bench' EXIT
 "$rig" start bench 7 47107
-KORVEX_SIM_COM=7 KORVEX_SIM_CONTROL=47107 "$rig" wine "$build/bench/engine_bench.exe"
+export KORVEX_SIM_COM=7 KORVEX_SIM_CONTROL=47107
+"$rig" wine "$build/bench/engine_bench.exe"
+echo
+"$rig" wine "$build/bench/automation_bench.exe"
