@@ -64,7 +64,11 @@ test: build prefix
 	  (cd $(BUILD)/$$a && ctest --output-on-failure --timeout 900) || status=1; \
 	done; $(RIG) shutdown; exit $$status
 
-demo: build prefix
+# The demo's build is quiet; its log is shown only when the build fails.
+demo:
+	@mkdir -p $(BUILD)
+	@$(MAKE) --no-print-directory build prefix >$(BUILD)/demo-build.log 2>&1 || \
+	  { cat $(BUILD)/demo-build.log; exit 1; }
 	@bash $(ROOT)/tools/demo.sh $(BUILD)/win32
 
 bench: build prefix

@@ -1,12 +1,15 @@
-// The module of Korvex.dll: its start-up under the loader.
+// The module of Korvex.dll: its start-up under the loader and the four exports of an in-process
+// server.
 #include <windows.h>
 
 #include <exception>
 
+#include "ax/AxRegistry.h"
+#include "ax/AxServer.h"
 #include "oleMain.h"
 
-// Start-up names the server and loads the module's own type library; a library that cannot do
-// so refuses to load.
+// Start-up names the server, loads the module's own type library and builds the factory; a
+// library whose type library and control class do not agree refuses to load.
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason != DLL_PROCESS_ATTACH)
         return TRUE;
@@ -17,4 +20,20 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     } catch (const std::exception&) {
         return FALSE;
     }
+}
+
+STDAPI DllGetClassObject(REFCLSID classId, REFIID iid, void** out) {
+    return TAxServer::Instance().GetClassObject(classId, iid, out);
+}
+
+STDAPI DllCanUnloadNow() {
+    return TAxServer::Instance().CanUnloadNow();
+}
+
+STDAPI DllRegisterServer() {
+    return TAxServer::Instance().RegisterServer(SystemRegistry());
+}
+
+STDAPI DllUnregisterServer() {
+    return TAxServer::Instance().UnregisterServer(SystemRegistry());
 }

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "ax/AxFactory.h"
 #include "ax/AxServer.h"
 #include "untVInfo.h"
 
@@ -193,5 +194,11 @@ HRESULT TSavolin::get_Version(BSTR* Value) {
 }
 
 void StartKorvexServer(HMODULE module) {
-    TAxServer::Instance().Startup(module, "Addin");
+    TAxServer& server = TAxServer::Instance();
+    server.Startup(module, "Addin");
+    TAxControlClass korvex{"TSavolin",  CLSID_Korvex,
+                           IID_IKorvex, &AxCreateControl<TSavolin>,
+                           1,           OLEMISC_INVISIBLEATRUNTIME,
+                           L"Apartment"};
+    server.AddFactory(std::make_unique<TAxControlFactory>(korvex));
 }

@@ -62,5 +62,6 @@ private:
     template <class Body> HRESULT GetText(BSTR* value, Body&& body);
 };
 
-// Start-up of the server in module: the server name "Addin" and the module's type library.
+// Start-up of the server in module: the server name "Addin", the module's type library and the
+// factory of TSavolin. Raises std::runtime_error when they do not agree.
 void StartKorvexServer(HMODULE module);

@@ -2,12 +2,40 @@
 
 #include <stdexcept>
 
+#include "AxFactory.h"
+
 TAxServer& TAxServer::Instance() {
     static TAxServer server;
     return server;
 }
 
+TAxServer::TAxServer() = default;
+TAxServer::~TAxServer() = default;
+
 namespace {
+
+// Holds an SRWLOCK, shared or exclusive, for one scope.
+class TSharedLock {
+public:
+    explicit TSharedLock(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockShared(&lock_); }
+    ~TSharedLock() { ReleaseSRWLockShared(&lock_); }
+    TSharedLock(const TSharedLock&) = delete;
+    TSharedLock& operator=(const TSharedLock&) = delete;
+
+private:
+    SRWLOCK& lock_;
+};
+
+class TExclusiveLock {
+public:
+    explicit TExclusiveLock(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
+    ~TExclusiveLock() { ReleaseSRWLockExclusive(&lock_); }
+    TExclusiveLock(const TExclusiveLock&) = delete;
+    TExclusiveLock& operator=(const TExclusiveLock&) = delete;
+
+private:
+    SRWLOCK& lock_;
+};
 
 std::wstring ModuleFileName(HMODULE module) {
     std::wstring path(MAX_PATH, L'\0');
@@ -42,4 +70,51 @@ TComPtr<ITypeInfo> TAxServer::TypeInfoOf(REFGUID guid) const {
     if (typeLib_)
         typeLib_->GetTypeInfoOfGuid(guid, info.Put());
     return info;
+}
+
+void TAxServer::AddFactory(std::unique_ptr<TAxControlFactory> factory) {
+    TExclusiveLock hold(factoriesLock_);
+    factories_.insert(factories_.begin(), std::move(factory));
+}
+
+HRESULT TAxServer::GetClassObject(REFCLSID classId, REFIID iid, void** out) {
+    if (!out)
+        return E_POINTER;
+    *out = nullptr;
+    TSharedLock hold(factoriesLock_);
+    for (const auto& factory : factories_)
+        if (IsEqualCLSID(classId, factory->ClassId()))
+            return factory->QueryInterface(iid, out);
+    return CLASS_E_CLASSNOTAVAILABLE;
+}
+
+HRESULT TAxServer::CanUnloadNow() const {
+    return objectCount_ == 0 && factoryRefCount_ == 0 ? S_OK : S_FALSE;
+}
+
+HRESULT TAxServer::RegisterServer(TAxRegistry& registry) {
+    if (!typeLib_)
+        return E_FAIL;
+    // The help folder is the module's folder with its final backslash.
+    std::wstring helpDir = modulePath_.substr(0, modulePath_.find_last_of(L'\\') + 1);
+    if (FAILED(registry.RegisterTypeLib(typeLib_.Get(), modulePath_, helpDir)))
+        return E_FAIL;
+    TExclusiveLock hold(factoriesLock_);
+    try {
+        for (const auto& factory : factories_)
+            factory->Register(registry);
+    } catch (const std::exception&) {
+        // "Error creating system registry entry": what was written stays.
+        return E_FAIL;
+    }
+    return S_OK;
+}
+
+HRESULT TAxServer::UnregisterServer(TAxRegistry& registry) {
+    if (!typeLib_ || FAILED(registry.UnRegisterTypeLib(typeLib_.Get())))
+        return E_FAIL;
+    TExclusiveLock hold(factoriesLock_);
+    for (const auto& factory : factories_)
+        factory->Unregister(registry);
+    return S_OK;
 }

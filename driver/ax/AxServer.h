@@ -7,9 +7,14 @@
 
 #include <oaidl.h>
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "AxHolders.h"
+
+class TAxControlFactory;
+class TAxRegistry;
 
 class TAxServer {
 public:
@@ -35,13 +40,29 @@ public:
     void ObjectCreated() { InterlockedIncrement(&objectCount_); }
     void ObjectDestroyed() { InterlockedDecrement(&objectCount_); }
     LONG ObjectCount() const { return objectCount_; }
+    // Outstanding references to the factories.
+    LONG FactoryAddRef() { return InterlockedIncrement(&factoryRefCount_); }
+    LONG FactoryRelease() { return InterlockedDecrement(&factoryRefCount_); }
+
+    // Enters a factory at the front of the list; the server owns it from then on.
+    void AddFactory(std::unique_ptr<TAxControlFactory> factory);
+
+    // The four exports' bodies.
+    HRESULT GetClassObject(REFCLSID classId, REFIID iid, void** out);
+    HRESULT CanUnloadNow() const;
+    HRESULT RegisterServer(TAxRegistry& registry);
+    HRESULT UnregisterServer(TAxRegistry& registry);
 
 private:
-    TAxServer() = default;
+    TAxServer();
+    ~TAxServer();
 
     HMODULE module_ = nullptr;
     std::wstring modulePath_;
     std::string serverName_;
     TComPtr<ITypeLib> typeLib_;
     volatile LONG objectCount_ = 0;
+    volatile LONG factoryRefCount_ = 0;
+    SRWLOCK factoriesLock_ = SRWLOCK_INIT;
+    std::vector<std::unique_ptr<TAxControlFactory>> factories_;
 };

@@ -1,0 +1,190 @@
+#include "AxFactory.h"
+
+#include <cstdio>
+#include <exception>
+#include <stdexcept>
+
+#include "AxHolders.h"
+#include "AxServer.h"
+
+std::string AxFormat(const char* message, const char* name) {
+    char text[256];
+    std::snprintf(text, sizeof text, message, name);
+    return text;
+}
+
+std::wstring AxGuidText(REFGUID guid) {
+    wchar_t text[40] = {};
+    StringFromGUID2(guid, text, 40);
+    return text;
+}
+
+namespace {
+
+// The default interface of a coclass, or IID_NULL when it names none.
+IID DefaultInterfaceOf(ITypeInfo* coclass) {
+    TYPEATTR* attr = nullptr;
+    if (FAILED(coclass->GetTypeAttr(&attr)))
+        return IID_NULL;
+    WORD count = attr->cImplTypes;
+    coclass->ReleaseTypeAttr(attr);
+    for (UINT i = 0; i < count; ++i) {
+        INT flags = 0;
+        HREFTYPE ref = 0;
+        TComPtr<ITypeInfo> implemented;
+        if (FAILED(coclass->GetImplTypeFlags(i, &flags)) ||
+            (flags & (IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE)) != IMPLTYPEFLAG_FDEFAULT ||
+            FAILED(coclass->GetRefTypeOfImplType(i, &ref)) ||
+            FAILED(coclass->GetRefTypeInfo(ref, implemented.Put())) ||
+            FAILED(implemented->GetTypeAttr(&attr)))
+            continue;
+        IID iid = attr->guid;
+        implemented->ReleaseTypeAttr(attr);
+        return iid;
+    }
+    return IID_NULL;
+}
+
+std::wstring DecimalText(unsigned long value) {
+    return std::to_wstring(value);
+}
+
+// The module path as InprocServer32 takes it: the short form when the long one has a space.
+std::wstring ServerPath(const std::wstring& path) {
+    if (path.find(L' ') == std::wstring::npos)
+        return path;
+    std::wstring shortPath(MAX_PATH, L'\0');
+    DWORD length = GetShortPathNameW(path.c_str(), &shortPath[0], MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return path;
+    shortPath.resize(length);
+    return shortPath;
+}
+
+} // namespace
+
+TAxControlFactory::TAxControlFactory(const TAxControlClass& controlClass)
+    : class_(controlClass), verbs_{{0, L"Properties"}} {
+    const char* name = class_.objectClassName;
+    TComPtr<ITypeInfo> coclass = TAxServer::Instance().TypeInfoOf(class_.classId);
+    if (!coclass)
+        throw std::runtime_error(AxFormat("Type information missing for class %s", name));
+    TBstr className, description;
+    coclass->GetDocumentation(MEMBERID_NIL, className.Put(), description.Put(), nullptr, nullptr);
+    className_ = className.Text();
+    description_ = description.Text();
+    IID defaultInterface = DefaultInterfaceOf(coclass.Get());
+    if (IsEqualIID(defaultInterface, IID_NULL))
+        throw std::runtime_error(AxFormat("Incorrect type information for class %s", name));
+    if (!IsEqualIID(defaultInterface, class_.dualInterface))
+        throw std::runtime_error(AxFormat("Dispatch interface missing from class %s", name));
+}
+
+std::wstring TAxControlFactory::ProgId() const {
+    std::wstring server(TAxServer::Instance().ServerName().begin(),
+                        TAxServer::Instance().ServerName().end());
+    return server + L"." + className_;
+}
+
+HRESULT STDMETHODCALLTYPE TAxControlFactory::QueryInterface(REFIID iid, void** out) {
+    if (!out)
+        return E_POINTER;
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory)) {
+        *out = static_cast<IClassFactory*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG STDMETHODCALLTYPE TAxControlFactory::AddRef() {
+    return static_cast<ULONG>(TAxServer::Instance().FactoryAddRef());
+}
+
+ULONG STDMETHODCALLTYPE TAxControlFactory::Release() {
+    return static_cast<ULONG>(TAxServer::Instance().FactoryRelease());
+}
+
+HRESULT STDMETHODCALLTYPE TAxControlFactory::CreateInstance(IUnknown* outer, REFIID iid,
+                                                            void** out) {
+    if (!out)
+        return E_POINTER;
+    *out = nullptr;
+    if (outer && !IsEqualIID(iid, IID_IUnknown))
+        return CLASS_E_NOAGGREGATION;
+    try {
+        return class_.create(outer, iid, out);
+    } catch (const std::exception& failure) {
+        // Construction failed: say why, since the caller only sees E_UNEXPECTED.
+        std::string text = failure.what();
+        if (!text.empty() && static_cast<unsigned char>(text.back()) > '.')
+            text += '.';
+        MessageBoxA(nullptr, text.c_str(), "DAX Error", MB_OK | MB_ICONSTOP | MB_SETFOREGROUND);
+        *out = nullptr;
+        return E_UNEXPECTED;
+    }
+}
+
+HRESULT STDMETHODCALLTYPE TAxControlFactory::LockServer(BOOL lock) {
+    HRESULT hr = CoLockObjectExternal(static_cast<IClassFactory*>(this), lock, TRUE);
+    if (lock)
+        TAxServer::Instance().ObjectCreated();
+    else
+        TAxServer::Instance().ObjectDestroyed();
+    return hr;
+}
+
+std::vector<TAxControlFactory::Entry> TAxControlFactory::Entries() const {
+    const TAxServer& server = TAxServer::Instance();
+    const std::wstring classId = AxGuidText(class_.classId);
+    const std::wstring key = L"CLSID\\" + classId;
+    const std::wstring progId = ProgId();
+    const std::wstring& path = server.ModulePath();
+
+    std::wstring version = L"0.0", libraryId;
+    TLIBATTR* attr = nullptr;
+    if (SUCCEEDED(server.TypeLib()->GetLibAttr(&attr))) {
+        version = DecimalText(attr->wMajorVerNum) + L"." + DecimalText(attr->wMinorVerNum);
+        libraryId = AxGuidText(attr->guid);
+        server.TypeLib()->ReleaseTLibAttr(attr);
+    }
+
+    std::vector<Entry> entries = {
+        {key, L"", description_},
+        {key + L"\\InprocServer32", L"", ServerPath(path)},
+        {key + L"\\InprocServer32", L"ThreadingModel", class_.threadingModel},
+        {progId, L"", description_},
+        {progId + L"\\Clsid", L"", classId},
+        {key + L"\\ProgID", L"", progId},
+        {key + L"\\Version", L"", version},
+        {key + L"\\TypeLib", L"", libraryId},
+        {key + L"\\MiscStatus", L"", L"0"},
+        {key + L"\\MiscStatus\\1", L"", DecimalText(MiscStatus())},
+        {key + L"\\ToolboxBitmap32", L"", path + L"," + DecimalText(class_.toolboxBitmapId)},
+        {key + L"\\Control", L"", L""},
+        {key + L"\\Verb", L"", L""},
+    };
+    // Menu flags 0, verb attributes 2: shown on the container's menu.
+    for (const TAxVerb& verb : verbs_)
+        entries.push_back({key + L"\\Verb\\" + DecimalText(static_cast<unsigned long>(verb.id)),
+                           L"", verb.name + L",0,2"});
+    return entries;
+}
+
+void TAxControlFactory::Register(TAxRegistry& registry) const {
+    for (const Entry& e : Entries())
+        if (!registry.SetString(e.key, e.name, e.data))
+            throw std::runtime_error("Error creating system registry entry");
+}
+
+void TAxControlFactory::Unregister(TAxRegistry& registry) const {
+    std::vector<Entry> entries = Entries();
+    std::wstring previous;
+    for (auto e = entries.rbegin(); e != entries.rend(); ++e) {
+        // A key that holds two values is written twice but deleted once.
+        if (e->key != previous)
+            registry.DeleteKey(e->key);
+        previous = e->key;
+    }
+}

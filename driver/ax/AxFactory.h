@@ -1,0 +1,87 @@
+// The control factory: creates the objects of one control class, and knows the registry
+// entries that make the class reachable by class id and ProgID.
+#pragma once
+
+#include <windows.h>
+
+#include <oaidl.h>
+
+#include <string>
+#include <vector>
+
+#include "AxRegistry.h"
+
+using TAxCreateFunction = HRESULT (*)(IUnknown* outer, REFIID iid, void** out);
+
+// A verb a container may offer for the control.
+struct TAxVerb {
+    LONG id;
+    std::wstring name;
+};
+
+// The control class as the program describes it at start-up.
+struct TAxControlClass {
+    const char* objectClassName; // in the start-up failure messages
+    CLSID classId;
+    IID dualInterface; // the one the object class implements
+    TAxCreateFunction create;
+    UINT toolboxBitmapId;
+    DWORD miscStatus; // joined with the status every control of this framework has
+    const wchar_t* threadingModel;
+};
+
+// The misc status every control gets beside its own: recompose on resize, can't link inside,
+// inside-out, activate when visible, set client site first.
+constexpr DWORD AX_CONTROL_MISC_STATUS = OLEMISC_RECOMPOSEONRESIZE | OLEMISC_CANTLINKINSIDE |
+                                         OLEMISC_INSIDEOUT | OLEMISC_ACTIVATEWHENVISIBLE |
+                                         OLEMISC_SETCLIENTSITEFIRST;
+
+class TAxControlFactory final : public IClassFactory {
+public:
+    // Reads the class's name, description and default interface from the server's type
+    // library. Raises std::runtime_error when they do not agree with the class.
+    explicit TAxControlFactory(const TAxControlClass& controlClass);
+    TAxControlFactory(const TAxControlFactory&) = delete;
+    TAxControlFactory& operator=(const TAxControlFactory&) = delete;
+
+    // IUnknown: the factory lives as long as the module; its references are counted by the
+    // server.
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    // IClassFactory
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override;
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override;
+
+    const CLSID& ClassId() const { return class_.classId; }
+    const std::wstring& ClassName() const { return className_; }
+    const std::wstring& Description() const { return description_; }
+    std::wstring ProgId() const;
+    DWORD MiscStatus() const { return class_.miscStatus | AX_CONTROL_MISC_STATUS; }
+    const std::vector<TAxVerb>& Verbs() const { return verbs_; }
+
+    // Writes the class's registry entries in order; raises std::runtime_error at the first
+    // that fails, leaving those written.
+    void Register(TAxRegistry& registry) const;
+    // Deletes the class's keys, deepest first; keys that are missing or have subkeys stay.
+    void Unregister(TAxRegistry& registry) const;
+
+private:
+    struct Entry {
+        std::wstring key;
+        std::wstring name;
+        std::wstring data;
+    };
+    // The registry entries, in the order they are written.
+    std::vector<Entry> Entries() const;
+
+    TAxControlClass class_;
+    std::wstring className_;
+    std::wstring description_;
+    std::vector<TAxVerb> verbs_;
+};
+
+// The text of message with %s replaced by name.
+std::string AxFormat(const char* message, const char* name);
+// A GUID in registry form: braces, hyphens, upper-case hexadecimal.
+std::wstring AxGuidText(REFGUID guid);
