@@ -6,7 +6,9 @@
 #   rig.sh server                      start wineserver with the line shim preloaded
 #   rig.sh start NAME COM CONTROL      start a simulated board as COM<COM>, steered on TCP CONTROL
 #   rig.sh stop NAME                   stop that board
-#   rig.sh wine PROGRAM [ARGS...]      run a Windows program in the prefix
+#   rig.sh wine PROGRAM [ARGS...]      run a Windows program in the prefix (Wine's own programs
+#                                      such as cscript and regsvr32 run as 32-bit ones)
+#   rig.sh wine64 PROGRAM [ARGS...]    run Wine's own programs as 64-bit ones
 #   rig.sh shutdown                    stop every board and the wineserver
 set -euo pipefail
 
@@ -125,6 +127,7 @@ case "${1:-}" in
   start) start_board "$2" "$3" "$4" ;;
   stop) stop_board "$2" ;;
   wine) shift; start_server; exec wine "$@" ;;
+  wine64) shift; start_server; exec /usr/lib/wine/wine64 "$@" ;;
   shutdown)
     for p in "$run"/*.pid; do [ -f "$p" ] && stop_board "$(basename "$p" .pid)"; done
     wineserver -k >/dev/null 2>&1 || true
