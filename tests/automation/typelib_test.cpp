@@ -278,6 +278,48 @@ TEST(KorvexDispatch, NullValuePointersAreRefusedBeforeAnythingRuns) {
     EXPECT_FALSE(savolin.Driver->Comm->IsOpen());
 }
 
+// --- Pictures -------------------------------------------------------------------------------
+
+TEST(Resources, ToolboxPictureAndIconsAreRussian16ColourImages) {
+    HMODULE module = GetModuleHandleW(nullptr);
+    const WORD russian = MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT);
+    EXPECT_NE(nullptr, FindResourceExW(module, MAKEINTRESOURCEW(2), MAKEINTRESOURCEW(1), russian));
+    EXPECT_NE(nullptr, FindResourceExW(module, MAKEINTRESOURCEW(14), L"MAINICON", russian));
+    EXPECT_NE(nullptr, FindResourceExW(module, MAKEINTRESOURCEW(14), MAKEINTRESOURCEW(1), russian));
+
+    HBITMAP picture = static_cast<HBITMAP>(
+        LoadImageW(module, MAKEINTRESOURCEW(1), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    ASSERT_NE(nullptr, picture);
+    DIBSECTION dib{};
+    ASSERT_EQ(static_cast<int>(sizeof dib), GetObjectW(picture, sizeof dib, &dib));
+    EXPECT_EQ(16, dib.dsBm.bmWidth);
+    EXPECT_EQ(16, dib.dsBm.bmHeight);
+    EXPECT_EQ(4, dib.dsBm.bmBitsPixel);
+    // The lower-left pixel is silver, the transparent colour; the lamps are green and red.
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, picture);
+    EXPECT_EQ(RGB(192, 192, 192), GetPixel(dc, 0, 15));
+    EXPECT_EQ(RGB(0, 255, 0), GetPixel(dc, 3, 8));
+    EXPECT_EQ(RGB(255, 0, 0), GetPixel(dc, 9, 8));
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(picture);
+
+    const std::pair<const wchar_t*, int> icons[] = {{L"MAINICON", 32}, {MAKEINTRESOURCEW(1), 16}};
+    for (auto [name, size] : icons) {
+        HICON icon = static_cast<HICON>(LoadImageW(module, name, IMAGE_ICON, 0, 0, 0));
+        ASSERT_NE(nullptr, icon);
+        ICONINFO info{};
+        ASSERT_TRUE(GetIconInfo(icon, &info));
+        BITMAP mask{};
+        GetObjectW(info.hbmMask, sizeof mask, &mask);
+        EXPECT_EQ(size, mask.bmWidth);
+        DeleteObject(info.hbmMask);
+        DeleteObject(info.hbmColor);
+        DestroyIcon(icon);
+    }
+}
+
 // --- Version text ---------------------------------------------------------------------------
 
 TEST(VersionText, ReadsTheModulesFileVersionOrZerosWithoutOne) {
