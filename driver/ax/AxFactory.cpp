@@ -45,10 +45,6 @@ IID DefaultInterfaceOf(ITypeInfo* coclass) {
     return IID_NULL;
 }
 
-std::wstring DecimalText(unsigned long value) {
-    return std::to_wstring(value);
-}
-
 // The module path as InprocServer32 takes it: the short form when the long one has a space.
 std::wstring ServerPath(const std::wstring& path) {
     if (path.find(L' ') == std::wstring::npos)
@@ -121,7 +117,6 @@ HRESULT STDMETHODCALLTYPE TAxControlFactory::CreateInstance(IUnknown* outer, REF
         if (!text.empty() && static_cast<unsigned char>(text.back()) > '.')
             text += '.';
         MessageBoxA(nullptr, text.c_str(), "DAX Error", MB_OK | MB_ICONSTOP | MB_SETFOREGROUND);
-        *out = nullptr;
         return E_UNEXPECTED;
     }
 }
@@ -145,7 +140,7 @@ std::vector<TAxControlFactory::Entry> TAxControlFactory::Entries() const {
     std::wstring version = L"0.0", libraryId;
     TLIBATTR* attr = nullptr;
     if (SUCCEEDED(server.TypeLib()->GetLibAttr(&attr))) {
-        version = DecimalText(attr->wMajorVerNum) + L"." + DecimalText(attr->wMinorVerNum);
+        version = std::to_wstring(attr->wMajorVerNum) + L"." + std::to_wstring(attr->wMinorVerNum);
         libraryId = AxGuidText(attr->guid);
         server.TypeLib()->ReleaseTLibAttr(attr);
     }
@@ -160,15 +155,14 @@ std::vector<TAxControlFactory::Entry> TAxControlFactory::Entries() const {
         {key + L"\\Version", L"", version},
         {key + L"\\TypeLib", L"", libraryId},
         {key + L"\\MiscStatus", L"", L"0"},
-        {key + L"\\MiscStatus\\1", L"", DecimalText(MiscStatus())},
-        {key + L"\\ToolboxBitmap32", L"", path + L"," + DecimalText(class_.toolboxBitmapId)},
+        {key + L"\\MiscStatus\\1", L"", std::to_wstring(MiscStatus())},
+        {key + L"\\ToolboxBitmap32", L"", path + L"," + std::to_wstring(class_.toolboxBitmapId)},
         {key + L"\\Control", L"", L""},
         {key + L"\\Verb", L"", L""},
     };
     // Menu flags 0, verb attributes 2: shown on the container's menu.
     for (const TAxVerb& verb : verbs_)
-        entries.push_back({key + L"\\Verb\\" + DecimalText(static_cast<unsigned long>(verb.id)),
-                           L"", verb.name + L",0,2"});
+        entries.push_back({key + L"\\Verb\\" + std::to_wstring(verb.id), L"", verb.name + L",0,2"});
     return entries;
 }
 

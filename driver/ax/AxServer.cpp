@@ -14,27 +14,22 @@ TAxServer::~TAxServer() = default;
 
 namespace {
 
-// Holds an SRWLOCK, shared or exclusive, for one scope.
-class TSharedLock {
+// Holds an SRWLOCK for one scope: shared for readers, exclusive for writers.
+class TLockHold {
 public:
-    explicit TSharedLock(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockShared(&lock_); }
-    ~TSharedLock() { ReleaseSRWLockShared(&lock_); }
-    TSharedLock(const TSharedLock&) = delete;
-    TSharedLock& operator=(const TSharedLock&) = delete;
+    enum Mode { Shared, Exclusive };
+    TLockHold(SRWLOCK& lock, Mode mode) : lock_(lock), mode_(mode) {
+        mode_ == Shared ? AcquireSRWLockShared(&lock_) : AcquireSRWLockExclusive(&lock_);
+    }
+    ~TLockHold() {
+        mode_ == Shared ? ReleaseSRWLockShared(&lock_) : ReleaseSRWLockExclusive(&lock_);
+    }
+    TLockHold(const TLockHold&) = delete;
+    TLockHold& operator=(const TLockHold&) = delete;
 
 private:
     SRWLOCK& lock_;
-};
-
-class TExclusiveLock {
-public:
-    explicit TExclusiveLock(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
-    ~TExclusiveLock() { ReleaseSRWLockExclusive(&lock_); }
-    TExclusiveLock(const TExclusiveLock&) = delete;
-    TExclusiveLock& operator=(const TExclusiveLock&) = delete;
-
-private:
-    SRWLOCK& lock_;
+    Mode mode_;
 };
 
 std::wstring ModuleFileName(HMODULE module) {
@@ -73,7 +68,7 @@ TComPtr<ITypeInfo> TAxServer::TypeInfoOf(REFGUID guid) const {
 }
 
 void TAxServer::AddFactory(std::unique_ptr<TAxControlFactory> factory) {
-    TExclusiveLock hold(factoriesLock_);
+    TLockHold hold(factoriesLock_, TLockHold::Exclusive);
     factories_.insert(factories_.begin(), std::move(factory));
 }
 
@@ -81,7 +76,7 @@ HRESULT TAxServer::GetClassObject(REFCLSID classId, REFIID iid, void** out) {
     if (!out)
         return E_POINTER;
     *out = nullptr;
-    TSharedLock hold(factoriesLock_);
+    TLockHold hold(factoriesLock_, TLockHold::Shared);
     for (const auto& factory : factories_)
         if (IsEqualCLSID(classId, factory->ClassId()))
             return factory->QueryInterface(iid, out);
@@ -99,7 +94,7 @@ HRESULT TAxServer::RegisterServer(TAxRegistry& registry) {
     std::wstring helpDir = modulePath_.substr(0, modulePath_.find_last_of(L'\\') + 1);
     if (FAILED(registry.RegisterTypeLib(typeLib_.Get(), modulePath_, helpDir)))
         return E_FAIL;
-    TExclusiveLock hold(factoriesLock_);
+    TLockHold hold(factoriesLock_, TLockHold::Exclusive);
     try {
         for (const auto& factory : factories_)
             factory->Register(registry);
@@ -113,7 +108,7 @@ HRESULT TAxServer::RegisterServer(TAxRegistry& registry) {
 HRESULT TAxServer::UnregisterServer(TAxRegistry& registry) {
     if (!typeLib_ || FAILED(registry.UnRegisterTypeLib(typeLib_.Get())))
         return E_FAIL;
-    TExclusiveLock hold(factoriesLock_);
+    TLockHold hold(factoriesLock_, TLockHold::Exclusive);
     for (const auto& factory : factories_)
         factory->Unregister(registry);
     return S_OK;

@@ -2,17 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-
 #include "oleMain.h"
 
-namespace {
-
-using LongSlot = HRESULT (STDMETHODCALLTYPE IKorvex::*)(LONG*);
-using TextSlot = HRESULT (STDMETHODCALLTYPE IKorvex::*)(BSTR*);
-using PutSlot = HRESULT (STDMETHODCALLTYPE IKorvex::*)(LONG);
-
-// Methods and number getters share one shape: one LONG* Value.
 const std::map<std::wstring, LongSlot> kLongSlots = {
     {L"Connect", &IKorvex::Connect},
     {L"Disconnect", &IKorvex::Disconnect},
@@ -44,6 +35,8 @@ const std::map<std::wstring, PutSlot> kPutSlots = {
     {L"Timeout", &IKorvex::put_Timeout},
     {L"ToggleTime", &IKorvex::put_ToggleTime},
 };
+
+namespace {
 
 // No member may leave error information for the thread.
 void ExpectNoErrorInfo(const std::wstring& member) {

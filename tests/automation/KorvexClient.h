@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <memory>
 #include <string>
 
@@ -32,6 +33,14 @@ public:
     // Calls a method; returns its Value.
     LONG Run(const std::wstring& method);
 };
+
+// The members by name, as vtable slots: methods and number getters share one shape.
+using LongSlot = HRESULT (STDMETHODCALLTYPE IKorvex::*)(LONG*);
+using TextSlot = HRESULT (STDMETHODCALLTYPE IKorvex::*)(BSTR*);
+using PutSlot = HRESULT (STDMETHODCALLTYPE IKorvex::*)(LONG);
+extern const std::map<std::wstring, LongSlot> kLongSlots;
+extern const std::map<std::wstring, TextSlot> kTextSlots;
+extern const std::map<std::wstring, PutSlot> kPutSlots;
 
 enum class ClientPath { Vtable, Dispatch };
 

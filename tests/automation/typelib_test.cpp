@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "ExpectedTexts.h"
 #include "KorvexClient.h"
 #include "ax/AxServer.h"
 #include "oleMain.h"
@@ -71,10 +72,6 @@ const Member kMembers[] = {
      "\xC2\xE5\xF0\xF1\xE8\xFF\xC4\xF0\xE0\xE9\xE2\xE5\xF0\xE0"}, // ВерсияДрайвера
 };
 
-// "Ларгос: Драйвер платы реле"
-const std::string kLibraryHelp =
-    "\xCB\xE0\xF0\xE3\xEE\xF1: \xC4\xF0\xE0\xE9\xE2\xE5\xF0 \xEF\xEB\xE0\xF2\xFB \xF0\xE5\xEB\xE5";
-
 std::string BytesOf(const TBstr& text) {
     return AnsiOf(text.Get(), SysStringLen(text.Get()));
 }
@@ -127,7 +124,7 @@ TEST_F(TypeLibrary, LibraryAttributes) {
     ASSERT_EQ(S_OK,
               Library()->GetDocumentation(-1, name.Put(), help.Put(), &context, helpFile.Put()));
     EXPECT_EQ("Savolin", BytesOf(name));
-    EXPECT_EQ(kLibraryHelp, BytesOf(help));
+    EXPECT_EQ(expected::kKorvexDescription, BytesOf(help));
     EXPECT_EQ(0u, context);
     EXPECT_EQ(nullptr, helpFile.Get());
     EXPECT_EQ(2u, Library()->GetTypeInfoCount());
@@ -138,7 +135,7 @@ TEST_F(TypeLibrary, InterfaceIsADualOfTwentyFiveMembersInSlotsSevenToThirtyOne) 
     ASSERT_TRUE(dispatch);
     Documentation doc = DocumentationOf(dispatch.Get(), MEMBERID_NIL);
     EXPECT_EQ("IKorvex", doc.name);
-    EXPECT_EQ(kLibraryHelp, doc.help);
+    EXPECT_EQ(expected::kKorvexDescription, doc.help);
 
     TComPtr<ITypeInfo> vtable = VtableInfo();
     ASSERT_TRUE(vtable);
@@ -207,7 +204,7 @@ TEST_F(TypeLibrary, CoclassIsACreatableControlWithIKorvexAsDefault) {
 
     Documentation doc = DocumentationOf(coclass.Get(), MEMBERID_NIL);
     EXPECT_EQ("Korvex", doc.name);
-    EXPECT_EQ(kLibraryHelp, doc.help);
+    EXPECT_EQ(expected::kKorvexDescription, doc.help);
 
     INT flags = 0;
     ASSERT_EQ(S_OK, coclass->GetImplTypeFlags(0, &flags));
@@ -256,21 +253,10 @@ TEST(KorvexDispatch, NullValuePointersAreRefusedBeforeAnythingRuns) {
     ASSERT_EQ(S_OK, object->put_PortNumber(99));
     ASSERT_EQ(S_OK, object->put_ReleStatus(-1)); // records the range failure
 
-    using LongSlot = HRESULT (STDMETHODCALLTYPE IKorvex::*)(LONG*);
-    using TextSlot = HRESULT (STDMETHODCALLTYPE IKorvex::*)(BSTR*);
-    const LongSlot longSlots[] = {
-        &IKorvex::Connect,        &IKorvex::Disconnect,       &IKorvex::GetDeviceMetrics,
-        &IKorvex::GetStatus,      &IKorvex::SetDefaults,      &IKorvex::SetStatus,
-        &IKorvex::ToggleStatus,   &IKorvex::get_DeviceNumber, &IKorvex::get_DeviceSubType,
-        &IKorvex::get_DeviceType, &IKorvex::get_PortNumber,   &IKorvex::get_ProtocolVersion,
-        &IKorvex::get_ReleStatus, &IKorvex::get_ResultCode,   &IKorvex::get_SoftVersion,
-        &IKorvex::get_Timeout,    &IKorvex::get_ToggleTime};
-    const TextSlot textSlots[] = {&IKorvex::get_Input, &IKorvex::get_Output,
-                                  &IKorvex::get_ResultDescription, &IKorvex::get_Version};
-    for (LongSlot slot : longSlots)
-        EXPECT_EQ(E_POINTER, (object.Get()->*slot)(nullptr));
-    for (TextSlot slot : textSlots)
-        EXPECT_EQ(E_POINTER, (object.Get()->*slot)(nullptr));
+    for (const auto& [name, slot] : kLongSlots)
+        EXPECT_EQ(E_POINTER, (object.Get()->*slot)(nullptr)) << Narrow(name);
+    for (const auto& [name, slot] : kTextSlots)
+        EXPECT_EQ(E_POINTER, (object.Get()->*slot)(nullptr)) << Narrow(name);
 
     EXPECT_EQ(-199, savolin.Driver->ResultCode);
     EXPECT_EQ("Range check error", savolin.Driver->ResultDescription);

@@ -32,4 +32,8 @@ inline const std::string kDeviceError7 =
 // Файл не найден
 inline const std::string kFileNotFound = "\xD4\xE0\xE9\xEB \xED\xE5 \xED\xE0\xE9\xE4\xE5\xED";
 
+// Ларгос: Драйвер платы реле (the library's, the interface's and the class's help string)
+inline const std::string kKorvexDescription =
+    "\xCB\xE0\xF0\xE3\xEE\xF1: \xC4\xF0\xE0\xE9\xE2\xE5\xF0 \xEF\xEB\xE0\xF2\xFB \xF0\xE5\xEB\xE5";
+
 } // namespace expected

@@ -26,9 +26,6 @@ const std::wstring kDll = WindowsPath(L"" KORVEX_DLL);
 const std::wstring kClassKey = L"CLSID\\{5641586A-5D36-4A53-A61C-B7CAD4BB3740}";
 const std::wstring kProgId = L"Addin.Korvex";
 const std::wstring kLibraryId = L"{129374D0-383D-4DE5-BAEC-AC498C672B1E}";
-// "Ларгос: Драйвер платы реле"
-const std::string kDescription =
-    "\xCB\xE0\xF0\xE3\xEE\xF1: \xC4\xF0\xE0\xE9\xE2\xE5\xF0 \xEF\xEB\xE0\xF2\xFB \xF0\xE5\xEB\xE5";
 
 // Runs Wine's regsvr32 silently on path; returns its exit code.
 DWORD RunRegsvr32(const std::wstring& options, const std::wstring& path) {
@@ -120,10 +117,10 @@ std::map<std::pair<std::wstring, std::string>, std::string>
 ExpectedEntries(const std::wstring& serverPath, const std::wstring& path) {
     const std::wstring& k = kClassKey;
     return {
-        {{k, ""}, kDescription},
+        {{k, ""}, expected::kKorvexDescription},
         {{k + L"\\InprocServer32", ""}, Narrow(serverPath)},
         {{k + L"\\InprocServer32", "ThreadingModel"}, "Apartment"},
-        {{kProgId, ""}, kDescription},
+        {{kProgId, ""}, expected::kKorvexDescription},
         {{kProgId + L"\\Clsid", ""}, "{5641586A-5D36-4A53-A61C-B7CAD4BB3740}"},
         {{k + L"\\ProgID", ""}, "Addin.Korvex"},
         {{k + L"\\Version", ""}, "1.0"},
@@ -172,7 +169,7 @@ TEST(Registration, Regsvr32WritesEveryEntryAndTwiceEqualsOnce) {
     ASSERT_EQ(0u, RunRegsvr32(L"", kDll));
     ExpectEntries(kDll, kDll);
     // The system's own entries for the type library.
-    EXPECT_EQ(kDescription, ValueOf(L"TypeLib\\" + kLibraryId + L"\\1.0"));
+    EXPECT_EQ(expected::kKorvexDescription, ValueOf(L"TypeLib\\" + kLibraryId + L"\\1.0"));
     std::wstring once = RegistrationState();
     ASSERT_EQ(0u, RunRegsvr32(L"", kDll));
     EXPECT_TRUE(once == RegistrationState());
@@ -192,7 +189,7 @@ TEST(Registration, UnregisteringRemovesEveryKeyButOneGivenSubkeysByAnother) {
     RegCloseKey(foreign);
     ASSERT_EQ(0u, RunRegsvr32(L"/u", kDll));
     EXPECT_TRUE(KeyExists(kClassKey + L"\\Foreign"));
-    EXPECT_EQ(kDescription, ValueOf(kClassKey));
+    EXPECT_EQ(expected::kKorvexDescription, ValueOf(kClassKey));
     for (size_t i = 0; i + 1 < kAllKeys.size(); ++i)
         EXPECT_FALSE(KeyExists(kAllKeys[i])) << Narrow(kAllKeys[i]);
     RegDeleteKeyW(HKEY_CLASSES_ROOT, (kClassKey + L"\\Foreign").c_str());
