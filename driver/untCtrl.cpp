@@ -115,7 +115,8 @@ int AxCentredPosition(int size, int extent) {
     return std::max(0, static_cast<int>(centred));
 }
 
-TAxCtrl::TAxCtrl() : TAxWindowControl(CodeModule(), INITIAL_SIZE), Bitmap(CodeModule(), PICTURE_ID) {}
+TAxCtrl::TAxCtrl()
+    : TAxWindowControl(CodeModule(), INITIAL_SIZE), Bitmap(CodeModule(), PICTURE_ID) {}
 
 void TAxCtrl::DescribeClass(WNDCLASSEXW& windowClass) const {
     windowClass.lpszClassName = L"TAxCtrl";

@@ -88,8 +88,7 @@ HRESULT TAxEmbedding::GetClipboardData(DWORD, IDataObject** data) {
     return E_NOTIMPL;
 }
 
-HRESULT TAxEmbedding::DoVerb(LONG verb, LPMSG, IOleClientSite* activeSite, LONG, HWND,
-                             LPCRECT) {
+HRESULT TAxEmbedding::DoVerb(LONG verb, LPMSG, IOleClientSite* activeSite, LONG, HWND, LPCRECT) {
     IOleClientSite* site = clientSite_ ? clientSite_.Get() : activeSite;
     switch (verb) {
     case 0: // "Properties"
@@ -248,8 +247,8 @@ HRESULT TAxEmbedding::EnterInPlace(IOleClientSite* site) {
     RECT position{}, clip{};
     OLEINPLACEFRAMEINFO frameInfo{};
     frameInfo.cb = sizeof frameInfo;
-    hr = inPlaceSite_->GetWindowContext(frame_.Put(), document_.Put(), &position, &clip,
-                                        &frameInfo);
+    hr =
+        inPlaceSite_->GetWindowContext(frame_.Put(), document_.Put(), &position, &clip, &frameInfo);
     control_.Window().SetParentWindow(parent);
     if (SUCCEEDED(hr))
         SetObjectRects(&position, &clip);

@@ -23,9 +23,7 @@ public:
         return AxControllingUnknown(control_)->QueryInterface(iid, out);
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return AxControllingUnknown(control_)->AddRef(); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        return AxControllingUnknown(control_)->Release();
-    }
+    ULONG STDMETHODCALLTYPE Release() override { return AxControllingUnknown(control_)->Release(); }
 
 protected:
     TAxControl& control_;

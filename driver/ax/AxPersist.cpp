@@ -87,9 +87,8 @@ HRESULT TAxPersistence::Save(IStorage* storage, BOOL) {
     if (!storage)
         return E_POINTER;
     TComPtr<IStream> stream;
-    HRESULT hr = storage->CreateStream(AX_CONTROL_STREAM,
-                                       STGM_CREATE | STGM_SHARE_EXCLUSIVE | STGM_WRITE, 0, 0,
-                                       stream.Put());
+    HRESULT hr = storage->CreateStream(
+        AX_CONTROL_STREAM, STGM_CREATE | STGM_SHARE_EXCLUSIVE | STGM_WRITE, 0, 0, stream.Put());
     return FAILED(hr) ? hr : control_.Window().SaveState(stream.Get());
 }
 

@@ -80,9 +80,9 @@ void TAxWindowControl::MakeWindow() {
     ATOM windowClass = RegisteredClass(description);
     if (!windowClass)
         return;
-    HWND window = CreateWindowExW(0, AtomName(windowClass), L"", WindowStyle(), position_.x,
-                                  position_.y, size_.cx, size_.cy, parking, nullptr, instance_,
-                                  this);
+    HWND window =
+        CreateWindowExW(0, AtomName(windowClass), L"", WindowStyle(), position_.x, position_.y,
+                        size_.cx, size_.cy, parking, nullptr, instance_, this);
     // Even a failed creation may leave the class behind; the holder takes it away.
     window_ = TAxWindowHandle(window, windowClass, instance_);
     if (window && visible_)
@@ -108,8 +108,7 @@ LRESULT CALLBACK TAxWindowControl::WindowProcedure(HWND window, UINT message, WP
     return control->HandleMessage(window, message, wParam, lParam);
 }
 
-LRESULT TAxWindowControl::HandleMessage(HWND window, UINT message, WPARAM wParam,
-                                        LPARAM lParam) {
+LRESULT TAxWindowControl::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_PAINT:
         PaintWindow(window);
