@@ -34,6 +34,9 @@ HRESULT TAxView::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC dc, L
     SetViewportOrgEx(dc, corner.x, corner.y, nullptr);
 
     TAxWindowControl& window = control_.Window();
+    // Nothing of the control falls outside its own rectangle, as in its window.
+    SIZE size = window.Size();
+    IntersectClipRect(dc, 0, 0, size.cx, size.cy);
     bool wasVisible = window.Visible();
     window.SetVisible(true);
     window.PaintTo(dc);

@@ -321,6 +321,12 @@ TEST_F(Control, DrawPaintsTheBevelTheFillAndThePictureCentred) {
     HBITMAP target = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(dc, target);
     auto view = As<IViewObject2>(IID_IViewObject2);
+    auto clear = [&] {
+        RECT all{0, 0, 64, 64};
+        HBRUSH fill = CreateSolidBrush(untouched);
+        FillRect(dc, &all, fill);
+        DeleteObject(fill);
+    };
 
     const struct {
         LONG size;
@@ -329,10 +335,7 @@ TEST_F(Control, DrawPaintsTheBevelTheFillAndThePictureCentred) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.size);
         SetPixelSize(object.Get(), c.size, c.size);
-        RECT all{0, 0, 64, 64};
-        HBRUSH fill = CreateSolidBrush(untouched);
-        FillRect(dc, &all, fill);
-        DeleteObject(fill);
+        clear();
         // Bounds in logical units under a shifted viewport: the control lands at (5, 7).
         SetViewportOrgEx(dc, 1, 2, nullptr);
         RECTL bounds{4, 5, 4 + c.size, 5 + c.size};
@@ -370,6 +373,16 @@ TEST_F(Control, DrawPaintsTheBevelTheFillAndThePictureCentred) {
         for (const auto& p : pixels)
             EXPECT_EQ(p.colour, GetPixel(dc, p.x, p.y)) << p.x << "," << p.y;
     }
+    // Under 18 x 18 the picture starts at the control's corner and is cut at its edges.
+    SetPixelSize(object.Get(), 12, 12);
+    clear();
+    RECTL small{5, 7, 17, 19};
+    ASSERT_EQ(S_OK, view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &small,
+                               nullptr, nullptr, 0));
+    EXPECT_EQ(lime, GetPixel(dc, 5 + 3, 7 + 8));
+    EXPECT_EQ(highlight, GetPixel(dc, 5, 7));
+    EXPECT_EQ(untouched, GetPixel(dc, 5 + 13, 7 + 8));
+
     RECTL bounds{0, 0, 40, 40};
     EXPECT_EQ(DV_E_DVASPECT, view->Draw(DVASPECT_ICON, -1, nullptr, nullptr, nullptr, dc, &bounds,
                                         nullptr, nullptr, 0));
