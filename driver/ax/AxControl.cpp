@@ -1,5 +1,6 @@
 #include "AxControl.h"
 
+#include <climits>
 #include <stdexcept>
 
 #include "AxFactory.h"
@@ -124,12 +125,41 @@ HRESULT TAxControl::DispatchTypeInfo(UINT index, ITypeInfo** info) {
 HRESULT TAxControl::DispatchIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, DISPID* ids) {
     if (!IsEqualIID(riid, IID_NULL))
         return DISP_E_UNKNOWNINTERFACE;
+    if (!names || !ids)
+        return E_INVALIDARG;
     return DispGetIDsOfNames(dualTypeInfo_.Get(), names, count, ids);
+}
+
+UINT TAxControl::PutParameterCount(DISPID id) const {
+    TYPEATTR* attributes = nullptr;
+    if (FAILED(dualTypeInfo_->GetTypeAttr(&attributes)))
+        return UINT_MAX;
+    UINT functions = attributes->cFuncs;
+    dualTypeInfo_->ReleaseTypeAttr(attributes);
+    for (UINT i = 0; i < functions; ++i) {
+        FUNCDESC* function = nullptr;
+        if (FAILED(dualTypeInfo_->GetFuncDesc(i, &function)))
+            continue;
+        bool isPut = function->memid == id && function->invkind == INVOKE_PROPERTYPUT;
+        UINT count = static_cast<UINT>(function->cParams);
+        dualTypeInfo_->ReleaseFuncDesc(function);
+        if (isPut)
+            return count;
+    }
+    return UINT_MAX; // no such put: the dispatch itself refuses it
 }
 
 HRESULT TAxControl::DispatchInvoke(DISPID id, REFIID riid, WORD flags, DISPPARAMS* params,
                                    VARIANT* result, EXCEPINFO* exception, UINT* argError) {
     if (!IsEqualIID(riid, IID_NULL))
         return DISP_E_UNKNOWNINTERFACE;
+    // The type information's Invoke reads the parameters without looking.
+    if (!params)
+        return E_INVALIDARG;
+    // Wine's type-information dispatch lets a put take more values than the property has and
+    // stores one of them; Windows refuses the call, and so does the control.
+    if ((flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) &&
+        params->cArgs > PutParameterCount(id))
+        return DISP_E_BADPARAMCOUNT;
     return dualTypeInfo_->Invoke(DualInterface(), id, flags, params, result, exception, argError);
 }

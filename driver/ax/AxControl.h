@@ -78,6 +78,9 @@ protected:
     HRESULT DispatchIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, DISPID* ids);
 
 private:
+    // How many values the put of id takes; UINT_MAX when id has no put.
+    UINT PutParameterCount(DISPID id) const;
+
     // The non-delegating unknown: the object's identity and reference count.
     class TInnerUnknown final : public IUnknown {
     public:
