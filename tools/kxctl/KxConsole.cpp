@@ -1,0 +1,41 @@
+#include "KxConsole.h"
+
+#include <windows.h>
+
+namespace {
+
+void Write(DWORD which, const std::wstring& text) {
+    HANDLE handle = GetStdHandle(which);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE || text.empty())
+        return;
+    DWORD mode = 0, written = 0;
+    if (GetConsoleMode(handle, &mode)) {
+        WriteConsoleW(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        return;
+    }
+    std::wstring lines;
+    for (wchar_t c : text) {
+        if (c == L'\n')
+            lines += L'\r';
+        lines += c;
+    }
+    UINT codePage = GetConsoleOutputCP();
+    if (codePage == 0)
+        codePage = GetOEMCP();
+    int size = WideCharToMultiByte(codePage, 0, lines.data(), static_cast<int>(lines.size()),
+                                   nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(codePage, 0, lines.data(), static_cast<int>(lines.size()), &bytes[0], size,
+                        nullptr, nullptr);
+    WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+} // namespace
+
+void WriteOut(const std::wstring& text) {
+    Write(STD_OUTPUT_HANDLE, text);
+}
+
+void WriteErr(const std::wstring& text) {
+    Write(STD_ERROR_HANDLE, text);
+}
