@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# The packages for integrators, built from the cross builds.
+#   mkdist.sh msi x86|x64 VERSION BUILD_DIR OUT.msi        the Windows Installer package of one
+#                                                           architecture (wixl)
+#   mkdist.sh zip VERSION BUILD_WIN32 BUILD_WIN64 OUT.zip   both architectures, register.cmd and
+#                                                           unregister.cmd, for use without an installer
+# Each package holds Korvex.dll, Quintor.exe and kxctl.exe of its architecture, the examples, the
+# reference and the read-me files, laid out in a staging folder beside the output first.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+kit=$root/tools/dist
+
+# Text for Windows: CR LF line ends; the Russian read-me as UTF-8 with a byte order mark, so
+# Notepad reads it right whatever the system's code page.
+crlf() { sed 's/\r$//; s/$/\r/' "$1" >"$2"; }
+crlf_bom() { { printf '\xEF\xBB\xBF'; sed 's/\r$//; s/$/\r/' "$1"; } >"$2"; }
+
+# The files that do not depend on the architecture.
+stage_common() {
+  local dir=$1 build=$2
+  mkdir -p "$dir/examples/cpp" "$dir/examples/csharp" "$dir/docs"
+  cp "$root"/examples/korvex-session.{vbs,js,ps1,py} "$dir/examples/"
+  cp "$root/examples/cpp/korvex-session.cpp" "$build/driver/Savolin_TLB.h" \
+     "$build/driver/Savolin_TLB_i.c" "$dir/examples/cpp/"
+  cp "$root/examples/csharp/KorvexSession.cs" "$dir/examples/csharp/"
+  cp "$root/docs/IKorvex.md" "$dir/docs/"
+  crlf "$kit/readme-en.txt" "$dir/readme-en.txt"
+  crlf_bom "$kit/readme-ru.txt" "$dir/readme-ru.txt"
+}
+
+# Quintor.exe comes from its own build target; a tree without it still packages the rest (and
+# says so), so the driver and kxctl can be packaged before the program lands.
+stage_binaries() {
+  local dir=$1 build=$2
+  mkdir -p "$dir"
+  cp "$build/driver/Korvex.dll" "$build/tools/kxctl/kxctl.exe" "$dir/"
+  if [ -f "$build/testapp/Quintor.exe" ]; then
+    cp "$build/testapp/Quintor.exe" "$dir/"
+  else
+    echo "mkdist: no Quintor.exe in $build/testapp; packaging without it" >&2
+  fi
+}
+
+# A product code per architecture and version: the same build installed again is a repair, not a
+# second product.
+product_code() {
+  python3 -c 'import sys, uuid; print(str(uuid.uuid5(uuid.NAMESPACE_URL, "korvex/" + sys.argv[1])).upper())' "$1"
+}
+
+make_msi() {
+  local arch=$1 version=$2 build=$3 out=$4
+  local stage
+  stage=$(dirname "$out")/stage-$arch-$version
+  rm -rf "$stage"
+  stage_binaries "$stage" "$build"
+  stage_common "$stage" "$build"
+  local next
+  next=$(echo "$version" | awk -F. '{ print $1 "." $2 "." $3 + 1 }')
+  (cd "$stage" && wixl -a "$arch" -D Version="$version" -D NextRelease="$next" -D Arch="$arch" \
+     -D Quintor="$([ -f Quintor.exe ] && echo yes || echo no)" \
+     -D ProductCode="$(product_code "$arch/$version")" -o "$out" "$kit/korvex.wxs")
+  rm -rf "$stage"
+}
+
+make_zip() {
+  local version=$1 build32=$2 build64=$3 out=$4
+  local work top
+  work=$(dirname "$out")/stage-zip
+  top=korvex-$version
+  rm -rf "$work" "$out"
+  stage_binaries "$work/$top/x86" "$build32"
+  stage_binaries "$work/$top/x64" "$build64"
+  stage_common "$work/$top" "$build32"
+  # cmd reads a script in the console's code page: 866, the one of a Russian Windows.
+  iconv -f UTF-8 -t CP866 "$kit/register.cmd" | sed 's/\r$//; s/$/\r/' >"$work/$top/register.cmd"
+  crlf "$kit/unregister.cmd" "$work/$top/unregister.cmd"
+  (cd "$work" && TZ=UTC zip -q -X -r "$out" "$top")
+  rm -rf "$work"
+}
+
+case "${1:-}" in
+  msi) make_msi "$2" "$3" "$(cd "$4" && pwd)" "$(cd "$(dirname "$5")" && pwd)/$(basename "$5")" ;;
+  zip) make_zip "$2" "$(cd "$3" && pwd)" "$(cd "$4" && pwd)" "$(cd "$(dirname "$5")" && pwd)/$(basename "$5")" ;;
+  *) sed -n '2,9p' "$0" >&2; exit 2 ;;
+esac
