@@ -1,0 +1,348 @@
+// kxctl.exe as a batch file runs it: a separate process against the registered Korvex.dll and
+// the simulated board, judged by its exit code, its output and the frames the board received.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "ExpectedTexts.h"
+#include "SimControl.h"
+
+namespace {
+
+// A build path in the prefix's view of the file system, with backslashes.
+std::wstring WindowsPath(std::wstring path) {
+    for (wchar_t& c : path)
+        if (c == L'/')
+            c = L'\\';
+    return path;
+}
+
+const std::wstring kKxctl = WindowsPath(L"" KXCTL_EXE);
+const std::wstring kDll = WindowsPath(L"" KORVEX_DLL);
+
+struct Outcome {
+    DWORD exit = 0;
+    std::string out, err;
+};
+
+// A pipe whose read end stays with the test and whose write end the child inherits.
+struct Pipe {
+    HANDLE read = nullptr, write = nullptr;
+    Pipe() {
+        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+        CreatePipe(&read, &write, &inherit, 1 << 16);
+        SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+    }
+    ~Pipe() {
+        CloseHandle(read);
+        if (write)
+            CloseHandle(write);
+    }
+    void CloseWrite() {
+        CloseHandle(write);
+        write = nullptr;
+    }
+    std::string ReadAll() {
+        std::string text;
+        char buffer[4096];
+        DWORD got = 0;
+        while (ReadFile(read, buffer, sizeof buffer, &got, nullptr) && got > 0)
+            text.append(buffer, got);
+        return text;
+    }
+};
+
+// Runs a program with the command line given; waits at most a minute.
+Outcome Execute(std::wstring commandLine) {
+    Pipe out, err;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = out.write;
+    startup.hStdError = err.write;
+    PROCESS_INFORMATION process{};
+    Outcome run;
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        run.exit = 0xFFFFFFFF;
+        return run;
+    }
+    out.CloseWrite();
+    err.CloseWrite();
+    // Each pipe holds far more than kxctl writes, so reading one after the other cannot block.
+    run.out = out.ReadAll();
+    run.err = err.ReadAll();
+    WaitForSingleObject(process.hProcess, 60000);
+    GetExitCodeProcess(process.hProcess, &run.exit);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return run;
+}
+
+Outcome Kxctl(const std::wstring& args) {
+    return Execute(L"\"" + kKxctl + L"\" " + args);
+}
+
+std::wstring Port() {
+    return L"--port " + std::to_wstring(sim::SimControl::comPort()) + L" ";
+}
+
+std::string PortText() {
+    return std::to_string(sim::SimControl::comPort());
+}
+
+// cp1251 text as kxctl writes it to a pipe: in the console's output code page.
+std::string Console(const std::string& cp1251) {
+    wchar_t wide[256];
+    int length =
+        MultiByteToWideChar(1251, 0, cp1251.data(), static_cast<int>(cp1251.size()), wide, 256);
+    UINT codePage = GetConsoleOutputCP() ? GetConsoleOutputCP() : GetOEMCP();
+    char bytes[256];
+    int size = WideCharToMultiByte(codePage, 0, wide, length, bytes, 256, nullptr, nullptr);
+    return std::string(bytes, static_cast<size_t>(size));
+}
+
+// The payloads of the frames the board received, as hex dumps.
+std::vector<std::string> Payloads(sim::SimControl& board) {
+    std::vector<std::string> payloads;
+    for (const auto& frame : board.frames())
+        payloads.push_back(sim::toHex(frame.bytes.substr(4, frame.bytes.size() - 5)));
+    return payloads;
+}
+
+void Regsvr32(const std::wstring& options) {
+    ASSERT_EQ(Execute(L"regsvr32.exe /s " + options + L"\"" + kDll + L"\"").exit, 0u);
+}
+
+class KxctlTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { Regsvr32(L""); }
+    void SetUp() override { board.reset(); }
+    sim::SimControl board;
+};
+
+// One command against a board showing `before`: the frames it sends and what it prints.
+struct CommandCase {
+    const char* name;
+    int before;
+    const wchar_t* args;
+    std::vector<std::string> payloads;
+    const char* out;
+};
+
+const CommandCase kCommands[] = {
+    {"status", 0x21, L"status", {"79 "}, "relays 0x21 (on: 1, 6)\r\n"},
+    {"status_all_off", 0x00, L"status", {"79 "}, "relays 0x00 (all off)\r\n"},
+    {"on_keeps_others", 0x21, L"on 3", {"79 ", "77 25 "}, "relays 0x25 (on: 1, 3, 6)\r\n"},
+    {"on_when_on", 0x21, L"on 1", {"79 ", "77 21 "}, "relays 0x21 (on: 1, 6)\r\n"},
+    {"on_relay_8", 0x00, L"on 8", {"79 ", "77 80 "}, "relays 0x80 (on: 8)\r\n"},
+    {"off_keeps_others", 0x21, L"off 6", {"79 ", "77 01 "}, "relays 0x01 (on: 1)\r\n"},
+    {"off_when_off", 0x21, L"off 2", {"79 ", "77 21 "}, "relays 0x21 (on: 1, 6)\r\n"},
+    {"pulse", 0x21, L"pulse 2 300", {"79 ", "78 23 2C 01 "}, "relays 0x23 (on: 1, 2, 6)\r\n"},
+    {"alloff_reads_nothing", 0xFF, L"alloff", {"77 00 "}, "relays 0x00 (all off)\r\n"},
+    {"set_hex", 0x00, L"set 0x21", {"77 21 "}, "relays 0x21 (on: 1, 6)\r\n"},
+    {"set_decimal", 0x00, L"set 255", {"77 FF "}, "relays 0xFF (on: 1, 2, 3, 4, 5, 6, 7, 8)\r\n"},
+    {"metrics",
+     0x00,
+     L"metrics",
+     {"7A "},
+     "type 1, subtype 2, protocol 3, firmware 4, number 4660\r\n"},
+};
+
+TEST_F(KxctlTest, EachCommandSendsItsFramesAndPrintsTheBoardsAnswer) {
+    for (const auto& c : kCommands) {
+        SCOPED_TRACE(c.name);
+        board.reset();
+        board.setStatus(c.before);
+        Outcome run = Kxctl(Port() + c.args);
+        EXPECT_EQ(run.exit, 0u);
+        EXPECT_EQ(run.out, c.out);
+        EXPECT_EQ(run.err, "");
+        EXPECT_EQ(Payloads(board), c.payloads);
+    }
+}
+
+TEST_F(KxctlTest, SwitchingChangesTheBoardsRelays) {
+    board.setStatus(0x21);
+    ASSERT_EQ(Kxctl(Port() + L"on 2").exit, 0u);
+    EXPECT_EQ(board.status(), 0x23);
+    ASSERT_EQ(Kxctl(Port() + L"off 1").exit, 0u);
+    EXPECT_EQ(board.status(), 0x22);
+}
+
+TEST_F(KxctlTest, JsonIsOneAsciiObjectWithTheResultAndTheBoardsFields) {
+    const std::string ok = ",\"code\":0,\"description\":\"\\u041e\\u0448\\u0438\\u0431\\u043e"
+                           "\\u043a \\u043d\\u0435\\u0442\"";
+    board.setStatus(0x21);
+    EXPECT_EQ(Kxctl(Port() + L"--json status").out,
+              "{\"command\":\"status\",\"port\":" + PortText() + ",\"ok\":true,\"exit\":0" + ok +
+                  ",\"relays\":33,\"on\":[1,6]}\r\n");
+    EXPECT_EQ(Kxctl(L"metrics --json " + Port()).out,
+              "{\"command\":\"metrics\",\"port\":" + PortText() + ",\"ok\":true,\"exit\":0" + ok +
+                  ",\"metrics\":{\"type\":1,\"subtype\":2,\"protocol\":3,\"firmware\":4,"
+                  "\"number\":4660}}\r\n");
+    board.setStatus(0);
+    EXPECT_EQ(Kxctl(Port() + L"--json --verbose on 1").out,
+              "{\"command\":\"on\",\"port\":" + PortText() + ",\"ok\":true,\"exit\":0" + ok +
+                  ",\"relays\":1,\"on\":[1],\"steps\":["
+                  "{\"step\":\"GetStatus\"" +
+                  ok +
+                  ",\"sent\":\"02 00 55 01 79 2D \",\"received\":\"02 00 55 03  79 00 00 2F \"},"
+                  "{\"step\":\"SetStatus\"" +
+                  ok +
+                  ",\"sent\":\"02 00 55 02 77 01 21 \",\"received\":\"02 00 55 03  77 00 01 20 \"}"
+                  "]}\r\n");
+}
+
+TEST_F(KxctlTest, VerbosePrintsEveryCallWithItsFrames) {
+    const std::string ok = Console(expected::kNoError);
+    Outcome run = Kxctl(Port() + L"--verbose on 1");
+    EXPECT_EQ(run.exit, 0u);
+    EXPECT_EQ(run.out, "GetStatus: (0) " + ok +
+                           "\r\n  sent     02 00 55 01 79 2D\r\n"
+                           "  received 02 00 55 03  79 00 00 2F\r\n"
+                           "SetStatus: (0) " +
+                           ok +
+                           "\r\n  sent     02 00 55 02 77 01 21\r\n"
+                           "  received 02 00 55 03  77 00 01 20\r\n"
+                           "relays 0x01 (on: 1)\r\n");
+}
+
+// A failure ends the command at the call that failed; the exit code tells its class.
+struct FailureCase {
+    const char* name;
+    const char* fault; // board fault mode, or nullptr
+    int result;        // board result byte
+    const wchar_t* args;
+    DWORD exit;
+    std::vector<std::string> payloads;
+    std::string err;
+};
+
+TEST_F(KxctlTest, FailuresStopTheCommandAndGiveTheirExitCode) {
+    const std::string com = " on COM" + PortText() + " failed: ";
+    const FailureCase cases[] = {
+        {"no_answer",
+         "silent",
+         0,
+         L"on 1",
+         1,
+         {"79 "},
+         "kxctl: GetStatus" + com + "(-1) " + Console(expected::kNoLink) + "\r\n"},
+        {"bad_checksum",
+         "crc",
+         0,
+         L"status",
+         1,
+         {"79 "},
+         "kxctl: GetStatus" + com + "(-4) " + Console(expected::kBadCrc) + "\r\n"},
+        {"board_error",
+         nullptr,
+         7,
+         L"set 1",
+         1,
+         {"77 01 "},
+         "kxctl: SetStatus" + com + "(7) " + Console(expected::kDeviceError7) + "\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        board.reset();
+        if (c.fault)
+            board.fault(c.fault);
+        board.setResult(c.result);
+        Outcome run = Kxctl(Port() + c.args);
+        EXPECT_EQ(run.exit, c.exit);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, c.err);
+        EXPECT_EQ(Payloads(board), c.payloads);
+    }
+}
+
+TEST_F(KxctlTest, APortThatCannotBeOpenedGivesTwo) {
+    Outcome missing = Kxctl(L"--port 49 --json status");
+    EXPECT_EQ(missing.exit, 2u);
+    EXPECT_EQ(missing.out, "{\"command\":\"status\",\"port\":49,\"ok\":false,\"exit\":2,"
+                           "\"step\":\"GetStatus\",\"code\":-2,\"description\":\"\\u041f\\u043e"
+                           "\\u0440\\u0442 \\u043d\\u0435\\u0434\\u043e\\u0441\\u0442\\u0443"
+                           "\\u043f\\u0435\\u043d\"}\r\n");
+
+    std::wstring device = L"\\\\.\\COM" + std::to_wstring(sim::SimControl::comPort());
+    HANDLE held = CreateFileW(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    Outcome busy = Kxctl(Port() + L"on 1");
+    CloseHandle(held);
+    EXPECT_EQ(busy.exit, 2u);
+    EXPECT_EQ(busy.err, "kxctl: GetStatus on COM" + PortText() + " failed: (-3) " +
+                            Console(expected::kPortBusy) + "\r\n");
+}
+
+TEST_F(KxctlTest, WithoutTheRegisteredDriverItGivesFour) {
+    Regsvr32(L"/u ");
+    Outcome text = Kxctl(Port() + L"status");
+    Outcome json = Kxctl(Port() + L"--json status");
+    Regsvr32(L"");
+    EXPECT_EQ(text.exit, 4u);
+    EXPECT_EQ(text.err, "kxctl: the Korvex driver is not registered (Addin.Korvex, 0x80040154); "
+                        "register it with register.cmd or install the package\r\n");
+    EXPECT_EQ(json.exit, 4u);
+    EXPECT_EQ(json.out, "{\"ok\":false,\"exit\":4,\"error\":\"the Korvex driver is not registered "
+                        "(Addin.Korvex, 0x80040154); register it with register.cmd or install "
+                        "the package\"}\r\n");
+    EXPECT_EQ(Kxctl(Port() + L"status").exit, 0u);
+}
+
+struct UsageCase {
+    const wchar_t* args;
+    const char* message;
+};
+
+const UsageCase kBadArguments[] = {
+    {L"", "no command given"},
+    {L"bogus", "unknown command 'bogus'"},
+    {L"on", "'on' needs 1 argument"},
+    {L"on 0", "the relay must be 1 to 8, not '0'"},
+    {L"off 9", "the relay must be 1 to 8, not '9'"},
+    {L"on x", "the relay must be 1 to 8, not 'x'"},
+    {L"on 1 2", "unexpected argument '2'"},
+    {L"status now", "unexpected argument 'now'"},
+    {L"pulse 1", "'pulse' needs 2 arguments"},
+    {L"pulse 1 0", "the pulse time in ms must be 1 to 65535, not '0'"},
+    {L"pulse 1 65536", "the pulse time in ms must be 1 to 65535, not '65536'"},
+    {L"set 0x100", "the pattern must be 0 to 255, not '0x100'"},
+    {L"set 256", "the pattern must be 0 to 255, not '256'"},
+    {L"set 0x", "the pattern must be 0 to 255, not '0x'"},
+    {L"set -1", "unknown option '-1'"},
+    {L"--port 0 status", "the port must be 1 to 2147483647, not '0'"},
+    {L"--port=x status", "the port must be 1 to 2147483647, not 'x'"},
+    {L"status --port", "--port needs a COM port number"},
+    {L"--frobnicate status", "unknown option '--frobnicate'"},
+};
+
+TEST_F(KxctlTest, BadArgumentsGiveThreeAndSendNothing) {
+    for (const auto& c : kBadArguments) {
+        SCOPED_TRACE(c.message);
+        Outcome run = Kxctl(c.args);
+        EXPECT_EQ(run.exit, 3u);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, std::string("kxctl: ") + c.message + "\r\nTry 'kxctl --help'.\r\n");
+    }
+    Outcome json = Kxctl(L"--json on");
+    EXPECT_EQ(json.exit, 3u);
+    EXPECT_EQ(json.out, "{\"ok\":false,\"exit\":3,\"error\":\"'on' needs 1 argument\"}\r\n");
+    EXPECT_TRUE(board.frames().empty());
+}
+
+TEST_F(KxctlTest, HelpListsTheCommandsAndGivesZero) {
+    Outcome run = Kxctl(L"--help");
+    EXPECT_EQ(run.exit, 0u);
+    for (const char* word : {"on R", "off R", "pulse R MS", "alloff", "status", "metrics", "set P",
+                             "--port N", "--json", "--verbose", "Exit codes"})
+        EXPECT_NE(run.out.find(word), std::string::npos) << word;
+    EXPECT_EQ(Kxctl(L"on --help").out, run.out) << "--help wins over a missing argument";
+}
+
+} // namespace
