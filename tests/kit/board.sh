@@ -1,0 +1,30 @@
+# Shared by the kit's test scripts: the simulated board of this suite (KORVEX_SIM_CONTROL) and
+# Windows paths for files of the build.
+
+# Windows path of a file in the build: Wine maps the root of the file system to Z:.
+winpath() { echo "Z:${1//\//\\}"; }
+
+# Sends one line to the board's control channel; fails unless the board answers "ok".
+board() {
+  local reply
+  exec 3<>"/dev/tcp/127.0.0.1/$KORVEX_SIM_CONTROL"
+  echo "$*" >&3
+  read -r -t 10 reply <&3
+  exec 3<&-
+  [ "${reply%$'\r'}" = ok ] || { echo "board: $* -> $reply"; return 1; }
+}
+
+# The example session's transcript as the script host and the C++ example print it (OEM code
+# page 866 under the Russian locale), with Unix line ends.
+session_output() { iconv -f CP866 -t UTF-8 | tr -d '\r'; }
+
+# Runs a program for one session against a board in its default state; compares its output
+# with the expected transcript. PROGRAM... is run by rig.sh with the loader given.
+#   check_session RIG LOADER EXPECTED PROGRAM...
+check_session() {
+  local rig=$1 loader=$2 expected=$3
+  shift 3
+  board reset
+  diff -u <(sed "s/@PORT@/$KORVEX_SIM_COM/" "$expected") \
+          <("$rig" "$loader" "$@" "$KORVEX_SIM_COM" | session_output)
+}
