@@ -4,6 +4,7 @@
 #   make bench   build and run the benchmarks
 #   make fuzz    build and feed the engine many mutated answers (KORVEX_FUZZ_CASES, _SEED)
 #   make soak    build and run the long fault soak against the simulated board (KORVEX_SOAK_OPS)
+#   make dist    build the packages for integrators into dist/: both installers and the zip
 SHELL := /bin/bash
 ROOT := $(abspath .)
 BUILD := $(ROOT)/build
@@ -15,7 +16,7 @@ JOBS ?= 2
 toolchain_win32 := $(ROOT)/cmake/toolchain-i686.cmake
 toolchain_win64 := $(ROOT)/cmake/toolchain-x86_64.cmake
 
-.PHONY: all setup native build prefix test demo bench fuzz soak clean format
+.PHONY: all setup native build prefix test demo bench fuzz soak dist clean format
 
 all: build
 
@@ -94,8 +95,18 @@ soak: build prefix
 	  [ $$s -eq 0 ] || status=1; \
 	done; $(RIG) shutdown; exit $$status
 
+# Each build makes its own architecture's installer; the zip takes both builds.
+VERSION := $(shell sed -n 's/^set(KORVEX_VERSION \([0-9.]*\))$$/\1/p' $(ROOT)/tools/dist/CMakeLists.txt)
+DIST := $(ROOT)/dist
+dist: build
+	@mkdir -p $(DIST)
+	@cp $(BUILD)/win32/dist/korvex-$(VERSION)-x86.msi $(BUILD)/win64/dist/korvex-$(VERSION)-x64.msi $(DIST)/
+	@bash $(ROOT)/tools/dist/mkdist.sh zip $(VERSION) $(BUILD)/win32 $(BUILD)/win64 \
+	  $(DIST)/korvex-$(VERSION).zip
+	@cd $(DIST) && ls -l korvex-$(VERSION)-x86.msi korvex-$(VERSION)-x64.msi korvex-$(VERSION).zip
+
 format:
 	@git ls-files '*.cpp' '*.h' '*.c' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(DIST)

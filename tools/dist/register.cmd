@@ -3,8 +3,8 @@ rem register.cmd: registers the Korvex driver with Windows, so that programs fin
 rem   x86\Korvex.dll with the 32-bit regsvr32, and on 64-bit Windows also x64\Korvex.dll with the
 rem   64-bit regsvr32: 32-bit and 64-bit programs then both find the driver.
 rem   register.cmd /u (what unregister.cmd runs) removes the registration the same way.
-rem Registration writes to HKEY_CLASSES_ROOT and needs administrator rights: when it fails without
-rem them, the script asks for them (the Windows prompt) and runs once more.
+rem Registration writes to HKEY_CLASSES_ROOT and needs administrator rights: when regsvr32 fails
+rem without them, the script asks for them (the Windows prompt) and runs once more.
 setlocal
 set "here=%~dp0"
 set "undo="
@@ -17,6 +17,7 @@ rem A 32-bit cmd on 64-bit Windows sees the 64-bit system folder as Sysnative.
 set "native=%SystemRoot%\System32"
 if defined PROCESSOR_ARCHITEW6432 set "native=%SystemRoot%\Sysnative"
 set "failed="
+set "refused="
 if exist "%SystemRoot%\SysWOW64\regsvr32.exe" (
   call :one "%SystemRoot%\SysWOW64\regsvr32.exe" x86
   call :one "%native%\regsvr32.exe" x64
@@ -24,7 +25,7 @@ if exist "%SystemRoot%\SysWOW64\regsvr32.exe" (
   call :one "%SystemRoot%\System32\regsvr32.exe" x86
 )
 
-if not defined failed goto finish
+if not defined refused goto finish
 if defined elevated goto finish
 net session >nul 2>&1
 if not errorlevel 1 goto finish
@@ -57,6 +58,7 @@ if defined undo (
   echo НЕ СДЕЛАНО: %~2\Korvex.dll зарегистрировать не удалось ^(код regsvr32 %code%^).
 )
 set "failed=1"
+set "refused=1"
 exit /b
 :one_done
 if defined undo (

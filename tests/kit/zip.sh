@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# The zip for use without an installer, unpacked in the test prefix into a folder whose name has
+# a space: register.cmd registers x86\Korvex.dll in the 32-bit view and x64\Korvex.dll in the
+# 64-bit one and says so, kxctl of each architecture then drives the simulated board,
+# unregister.cmd removes both registrations, and a missing DLL is reported as not done.
+#   zip.sh RIG BUILD_WIN32 BUILD_WIN64 VERSION
+# (KORVEX_SIM_COM, KORVEX_SIM_CONTROL set). Exits 77 (skipped) without the 64-bit build.
+set -euo pipefail
+rig=$1 build32=$2 build64=$3 version=$4
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+. "$here/board.sh"
+[ -f "$build64/tools/kxctl/kxctl.exe" ] || { echo "no 64-bit build: skipped"; exit 77; }
+prefix=${KORVEX_BUILD:-$root/build}/wineprefix/drive_c
+work=$build32/dist/zip-test
+unpacked="$prefix/Korvex kit/korvex-$version"
+clsid='{5641586A-5D36-4A53-A61C-B7CAD4BB3740}'
+
+passed=0
+pass() { passed=$((passed + 1)); }
+fail() { echo "FAILED: $*"; exit 1; }
+# cmd reads the script in the OEM code page (866 under the Russian locale), as Windows does;
+# Wine's cmd writes what it echoes to a pipe in the ANSI code page (1251).
+run_cmd() { "$rig" wine cmd /c "$(winpath "$unpacked/$1")" </dev/null | iconv -f CP1251 -t UTF-8 | tr -d '\r'; }
+server() {
+  "$rig" "$1" reg query "HKCR\\CLSID\\$clsid\\InprocServer32" /ve 2>/dev/null | tr -d '\r' |
+    awk '/REG_SZ/ { print $NF }'
+}
+kxctl_status() {
+  "$rig" "$1" "$(winpath "$unpacked/$2/kxctl.exe")" --port "$KORVEX_SIM_COM" status | tr -d '\r'
+}
+
+rm -rf "$work" "$prefix/Korvex kit"
+mkdir -p "$work" "$prefix/Korvex kit"
+"$root/tools/dist/mkdist.sh" zip "$version" "$build32" "$build64" "$work/korvex.zip" 2>/dev/null
+unzip -q "$work/korvex.zip" -d "$prefix/Korvex kit"
+"$rig" wine regsvr32 /s /u "$(winpath "$build32/driver/Korvex.dll")" || true
+"$rig" wine64 regsvr32 /s /u "$(winpath "$build64/driver/Korvex.dll")" || true
+
+said=$(run_cmd register.cmd) || fail "register.cmd failed: $said"
+[ "$said" = "Done: x86\\Korvex.dll is registered.
+Готово: x86\\Korvex.dll зарегистрирован.
+Done: x64\\Korvex.dll is registered.
+Готово: x64\\Korvex.dll зарегистрирован." ] || fail "register.cmd said: $said"
+case $(server wine) in *\\x86\\KORVEX.DLL | *\\x86\\Korvex.dll) ;; *) fail "32-bit view: $(server wine)" ;; esac
+case $(server wine64) in *\\x64\\KORVEX.DLL | *\\x64\\Korvex.dll) ;; *) fail "64-bit view: $(server wine64)" ;; esac
+pass
+
+board reset
+board status 5
+[ "$(kxctl_status wine x86)" = "relays 0x05 (on: 1, 3)" ] || fail "x86 kxctl: $(kxctl_status wine x86)"
+[ "$(kxctl_status wine64 x64)" = "relays 0x05 (on: 1, 3)" ] || fail "x64 kxctl: $(kxctl_status wine64 x64)"
+pass
+
+said=$(run_cmd unregister.cmd) || fail "unregister.cmd failed: $said"
+[ "$said" = "Done: x86\\Korvex.dll is no longer registered.
+Готово: регистрация x86\\Korvex.dll снята.
+Done: x64\\Korvex.dll is no longer registered.
+Готово: регистрация x64\\Korvex.dll снята." ] || fail "unregister.cmd said: $said"
+[ -z "$(server wine)" ] && [ -z "$(server wine64)" ] || fail "still registered after unregister.cmd"
+pass
+
+rm "$unpacked/x64/Korvex.dll"
+if said=$(run_cmd register.cmd); then fail "register.cmd succeeded without x64\\Korvex.dll"; fi
+echo "$said" | grep -qxF 'NOT DONE: x64\Korvex.dll is missing.' || fail "register.cmd said: $said"
+run_cmd unregister.cmd >/dev/null || true
+pass
+
+rm -rf "$work" "$prefix/Korvex kit"
+echo "$passed passed, 0 failed"
