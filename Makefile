@@ -2,6 +2,7 @@
 #   make test    install what is missing, build both architectures, run every test under Wine
 #   make demo    build, start the simulated board and run the demonstration against it
 #   make bench   build and run the benchmarks
+#   make fuzz    build and feed the engine many mutated answers (KORVEX_FUZZ_CASES, _SEED)
 SHELL := /bin/bash
 ROOT := $(abspath .)
 BUILD := $(ROOT)/build
@@ -13,7 +14,7 @@ JOBS ?= 2
 toolchain_win32 := $(ROOT)/cmake/toolchain-i686.cmake
 toolchain_win64 := $(ROOT)/cmake/toolchain-x86_64.cmake
 
-.PHONY: all setup native build prefix test demo bench clean format
+.PHONY: all setup native build prefix test demo bench fuzz clean format
 
 all: build
 
@@ -73,6 +74,14 @@ demo:
 
 bench: build prefix
 	@bash $(ROOT)/bench/run.sh $(BUILD)/win32; $(RIG) shutdown
+
+# About 2 to 3 minutes an architecture at the default 50 million answers.
+fuzz: build prefix
+	@status=0; for a in $(ARCHS); do \
+	  echo "== answer fuzz, $$a"; \
+	  KORVEX_FUZZ_CASES=$${KORVEX_FUZZ_CASES:-50000000} $(RIG) wine \
+	    $(BUILD)/$$a/tests/fuzz/fuzz_tests.exe --gtest_brief=1 || status=1; \
+	done; $(RIG) shutdown; exit $$status
 
 format:
 	@git ls-files '*.cpp' '*.h' '*.c' | xargs clang-format -i

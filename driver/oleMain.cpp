@@ -4,6 +4,7 @@
 
 #include "ax/AxFactory.h"
 #include "ax/AxServer.h"
+#include "untCtrl.h"
 #include "untVInfo.h"
 
 namespace {
@@ -22,7 +23,8 @@ void CheckUnsignedAtMost(LONG value, uint32_t limit) {
 } // namespace
 
 TSavolin::TSavolin(IUnknown* outer)
-    : TAxDualControl<IKorvex>(outer), Driver(std::make_unique<TDriver>()) {}
+    : TAxDualControl<IKorvex>(outer, CLSID_Korvex, std::make_unique<TAxCtrl>()),
+      Driver(std::make_unique<TDriver>()) {}
 
 TSavolin::~TSavolin() = default;
 

@@ -122,6 +122,10 @@ std::string TComm::Read(uint32_t n) {
     return buffer;
 }
 
+void TComm::Pause(uint32_t ms) {
+    Sleep(ms);
+}
+
 void TComm::Close() {
     if (!IsOpen())
         return;

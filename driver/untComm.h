@@ -1,5 +1,6 @@
 // TComm: one serial port of the operating system, opened on demand with the board's fixed line
-// settings; half-duplex, with RTS driven by hand around each transmission.
+// settings; half-duplex, with RTS driven by hand around each transmission. The calls an exchange
+// makes are virtual, so the protocol engine can also run over a link that is not a port.
 #pragma once
 
 #include <cstdint>
@@ -16,7 +17,7 @@ public:
 
     bool IsOpen() const { return Handle != INVALID_HANDLE_VALUE; }
     // Opens the port unless it is open already.
-    void EnsureOpen();
+    virtual void EnsureOpen();
     // Opens COM<PortNumber> and sets buffers, line and time-outs; does nothing when open.
     // Raises EDriverError -3/-2 when the port cannot be opened, EWin32Error when the set-up is
     // refused, in which case the port is closed again.
@@ -28,19 +29,21 @@ public:
     // 8N1 at baud, binary, no flow control, DTR and RTS not asserted; raises EWin32Error.
     void SetLineSettings(uint32_t baud);
     // Time-outs from Timeout with readTotalConstant; the port must be open; raises EWin32Error.
-    void SetTimeouts(uint32_t readTotalConstant);
+    virtual void SetTimeouts(uint32_t readTotalConstant);
     // Asserts RTS (the answer may come), opening the port first; raises EWin32Error.
-    void SetRts();
+    virtual void SetRts();
     // Drops RTS (we are about to send), opening the port first; raises EWin32Error.
-    void ClearRts();
+    virtual void ClearRts();
     // Discards both buffers and aborts pending transfers, opening the port first.
-    void Purge();
+    virtual void Purge();
     // Writes all bytes in one call, opening the port first; raises EWin32Error, or EDriverError
     // -199 when the port takes fewer bytes.
-    void Write(const std::string& bytes);
+    virtual void Write(const std::string& bytes);
     // Reads up to n bytes (n >= 1) until they came or the time-outs ran out; returns what came.
     // The port must be open; raises EWin32Error.
-    std::string Read(uint32_t n);
+    virtual std::string Read(uint32_t n);
+    // Waits ms with the line quiet: the half-duplex turn-around around a frame.
+    virtual void Pause(uint32_t ms);
     // Closes the port if open.
     void Close();
 

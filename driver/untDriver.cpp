@@ -13,8 +13,8 @@ constexpr char CMD_GET_STATUS = 'y';
 constexpr char CMD_DEVICE_METRICS = 'z';
 
 // Half-duplex turn-around: the board needs the line quiet before and after our frame.
-constexpr DWORD PAUSE_BEFORE_WRITE_MS = 20;
-constexpr DWORD PAUSE_AFTER_WRITE_MS = 30;
+constexpr uint32_t PAUSE_BEFORE_WRITE_MS = 20;
+constexpr uint32_t PAUSE_AFTER_WRITE_MS = 30;
 constexpr uint32_t HEADER_SIZE = 4;
 // A board may answer the toggle command only once the pulse is over, so that read waits longer.
 constexpr uint32_t TOGGLE_EXTRA_MS = 100;
@@ -149,9 +149,9 @@ int TDriver::Exchange(const std::string& payload) {
         Output = HexDump(frame);
         Comm->Purge();
         Comm->ClearRts();
-        Sleep(PAUSE_BEFORE_WRITE_MS);
+        Comm->Pause(PAUSE_BEFORE_WRITE_MS);
         Comm->Write(frame);
-        Sleep(PAUSE_AFTER_WRITE_MS);
+        Comm->Pause(PAUSE_AFTER_WRITE_MS);
         Comm->SetRts();
 
         std::string header = Comm->Read(HEADER_SIZE);

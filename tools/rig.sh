@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
-# The test rig: a project-local Wine prefix with a Russian locale, the line shim, and the
-# simulated relay board on a COM port of that prefix.
+# The test rig: a project-local Wine prefix with a Russian locale, the line shim, a private
+# display (Xvfb) for the Wine session, and the simulated relay board on a COM port of that
+# prefix.
 #
 #   rig.sh prefix                      make the prefix once (reused afterwards)
-#   rig.sh server                      start wineserver with the line shim preloaded
+#   rig.sh server                      start the display, and wineserver with the line shim
 #   rig.sh start NAME COM CONTROL      start a simulated board as COM<COM>, steered on TCP CONTROL
 #   rig.sh stop NAME                   stop that board
 #   rig.sh wine PROGRAM [ARGS...]      run a Windows program in the prefix (Wine's own programs
 #                                      such as cscript and regsvr32 run as 32-bit ones)
 #   rig.sh wine64 PROGRAM [ARGS...]    run Wine's own programs as 64-bit ones
-#   rig.sh shutdown                    stop every board and the wineserver
+#   rig.sh shutdown                    stop every board, the wineserver and the display
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -28,10 +29,48 @@ unset LANGUAGE
 # $LIB makes the loader pick the shim of the program's own class (32- or 64-bit).
 export LD_PRELOAD="$native/\$LIB/liblineshim.so"
 export KORVEX_LINES_DIR=$run
-# Console programs need no display; window tests bring their own Xvfb.
-[ -n "${KORVEX_DISPLAY:-}" ] && export DISPLAY=$KORVEX_DISPLAY || unset DISPLAY
+unset DISPLAY
 
 mkdir -p "$run"
+
+# Every program of a Wine session draws on the display its first program had, so the session
+# gets one for its whole life: KORVEX_DISPLAY when given, otherwise a private Xvfb started with
+# the server and stopped with it.
+display_alive() {
+  [ -f "$run/xvfb.pid" ] && kill -0 "$(cat "$run/xvfb.pid")" 2>/dev/null && [ -s "$run/display" ]
+}
+
+use_display() {
+  if [ -n "${KORVEX_DISPLAY:-}" ]; then
+    export DISPLAY=$KORVEX_DISPLAY
+  elif display_alive; then
+    export DISPLAY=:$(cat "$run/display")
+  fi
+}
+
+# Starts the private Xvfb; returns 1 when it was running already.
+start_display() {
+  [ -n "${KORVEX_DISPLAY:-}" ] && return 1
+  display_alive && return 1
+  rm -f "$run/display"
+  # Xvfb picks a free display number and writes it to the descriptor given.
+  setsid Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$run/display" \
+    </dev/null >/dev/null 2>&1 &
+  echo $! >"$run/xvfb.pid"
+  for _ in $(seq 200); do
+    [ -s "$run/display" ] && { use_display; return 0; }
+    sleep 0.05
+  done
+  echo "rig: Xvfb did not start" >&2
+  exit 1
+}
+
+stop_display() {
+  [ -f "$run/xvfb.pid" ] && kill "$(cat "$run/xvfb.pid")" 2>/dev/null || true
+  rm -f "$run/xvfb.pid" "$run/display"
+}
+
+use_display
 
 make_prefix() {
   [ -f "$WINEPREFIX/.korvex-ready" ] && return 0
@@ -62,6 +101,8 @@ server_socket() {
 start_server() {
   make_prefix
   local pidfile=$run/wineserver.pid
+  # A new display needs a new session.
+  start_display && rm -f "$pidfile"
   if [ -f "$pidfile" ] && kill -0 "$(cat "$pidfile")" 2>/dev/null && server_socket >/dev/null; then
     return 0
   fi
@@ -132,6 +173,7 @@ case "${1:-}" in
     for p in "$run"/*.pid; do [ -f "$p" ] && stop_board "$(basename "$p" .pid)"; done
     wineserver -k >/dev/null 2>&1 || true
     kill_prefix_processes
-    rm -f "$run/wineserver.pid" ;;
+    rm -f "$run/wineserver.pid"
+    stop_display ;;
   *) sed -n '2,12p' "$0" >&2; exit 2 ;;
 esac

@@ -1,12 +1,19 @@
 #include "AxControl.h"
 
+#include <climits>
 #include <stdexcept>
 
+#include "AxFactory.h"
 #include "AxServer.h"
 
-TAxControl::TAxControl(IUnknown* outer, REFIID dualIid)
-    : controlling_(outer ? outer : &inner_),
-      dualTypeInfo_(TAxServer::Instance().TypeInfoOf(dualIid)) {
+IUnknown* AxControllingUnknown(TAxControl& control) {
+    return control.ControllingUnknown();
+}
+
+TAxControl::TAxControl(IUnknown* outer, REFCLSID classId, REFIID dualIid,
+                       std::unique_ptr<TAxWindowControl> window)
+    : controlling_(outer ? outer : &inner_), classId_(classId), dualIid_(dualIid),
+      dualTypeInfo_(TAxServer::Instance().TypeInfoOf(dualIid)), window_(std::move(window)) {
     if (!dualTypeInfo_)
         throw std::runtime_error("Type information missing for the dual interface");
     TAxServer::Instance().ObjectCreated();
@@ -19,7 +26,61 @@ TAxControl::~TAxControl() {
 IUnknown* TAxControl::FindInterface(REFIID iid) {
     if (IsEqualIID(iid, IID_IUnknown))
         return &inner_;
+    for (IUnknown* found : {info_.Find(iid), connections_.Find(iid), embedding_.Find(iid),
+                            view_.Find(iid), persistence_.Find(iid)})
+        if (found)
+            return found;
     return nullptr;
+}
+
+DWORD TAxControl::MiscStatus() const {
+    const TAxControlFactory* factory = TAxServer::Instance().FactoryOf(classId_);
+    return factory ? factory->MiscStatus() : AX_CONTROL_MISC_STATUS;
+}
+
+namespace {
+
+// Pixels per logical inch of the screen, across and down.
+SIZE ScreenPixelsPerInch() {
+    HDC screen = GetDC(nullptr);
+    SIZE ppi{screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96,
+             screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96};
+    if (screen)
+        ReleaseDC(nullptr, screen);
+    return ppi;
+}
+
+constexpr int HIMETRIC_PER_INCH = 2540;
+
+} // namespace
+
+HRESULT TAxControl::GetExtent(DWORD aspect, SIZEL* size) {
+    if (!size)
+        return E_POINTER;
+    if (aspect != DVASPECT_CONTENT)
+        return DV_E_DVASPECT;
+    SIZE ppi = ScreenPixelsPerInch();
+    SIZE pixels = window_->Size();
+    size->cx = MulDiv(pixels.cx, HIMETRIC_PER_INCH, ppi.cx);
+    size->cy = MulDiv(pixels.cy, HIMETRIC_PER_INCH, ppi.cy);
+    return S_OK;
+}
+
+HRESULT TAxControl::SetExtent(DWORD aspect, const SIZEL* size) {
+    if (!size)
+        return E_POINTER;
+    if (aspect != DVASPECT_CONTENT)
+        return DV_E_DVASPECT;
+    SIZE ppi = ScreenPixelsPerInch();
+    SIZE pixels{MulDiv(size->cx, ppi.cx, HIMETRIC_PER_INCH),
+                MulDiv(size->cy, ppi.cy, HIMETRIC_PER_INCH)};
+    SIZE old = window_->Size();
+    if (pixels.cx != old.cx || pixels.cy != old.cy) {
+        window_->SetSize(pixels);
+        modified_ = true;
+        ViewChanged();
+    }
+    return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE TAxControl::TInnerUnknown::QueryInterface(REFIID iid, void** out) {
@@ -64,12 +125,41 @@ HRESULT TAxControl::DispatchTypeInfo(UINT index, ITypeInfo** info) {
 HRESULT TAxControl::DispatchIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, DISPID* ids) {
     if (!IsEqualIID(riid, IID_NULL))
         return DISP_E_UNKNOWNINTERFACE;
+    if (!names || !ids)
+        return E_INVALIDARG;
     return DispGetIDsOfNames(dualTypeInfo_.Get(), names, count, ids);
+}
+
+UINT TAxControl::PutParameterCount(DISPID id) const {
+    TYPEATTR* attributes = nullptr;
+    if (FAILED(dualTypeInfo_->GetTypeAttr(&attributes)))
+        return UINT_MAX;
+    UINT functions = attributes->cFuncs;
+    dualTypeInfo_->ReleaseTypeAttr(attributes);
+    for (UINT i = 0; i < functions; ++i) {
+        FUNCDESC* function = nullptr;
+        if (FAILED(dualTypeInfo_->GetFuncDesc(i, &function)))
+            continue;
+        bool isPut = function->memid == id && function->invkind == INVOKE_PROPERTYPUT;
+        UINT count = static_cast<UINT>(function->cParams);
+        dualTypeInfo_->ReleaseFuncDesc(function);
+        if (isPut)
+            return count;
+    }
+    return UINT_MAX; // no such put: the dispatch itself refuses it
 }
 
 HRESULT TAxControl::DispatchInvoke(DISPID id, REFIID riid, WORD flags, DISPPARAMS* params,
                                    VARIANT* result, EXCEPINFO* exception, UINT* argError) {
     if (!IsEqualIID(riid, IID_NULL))
         return DISP_E_UNKNOWNINTERFACE;
+    // The type information's Invoke reads the parameters without looking.
+    if (!params)
+        return E_INVALIDARG;
+    // Wine's type-information dispatch lets a put take more values than the property has and
+    // stores one of them; Windows refuses the call, and so does the control.
+    if ((flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) &&
+        params->cArgs > PutParameterCount(id))
+        return DISP_E_BADPARAMCOUNT;
     return dualTypeInfo_->Invoke(DualInterface(), id, flags, params, result, exception, argError);
 }

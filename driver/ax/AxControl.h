@@ -1,13 +1,23 @@
-// The control base: identity of a control object. IUnknown with an inner unknown, so the object
-// can be aggregated; IDispatch through the type information of the control's dual interface,
-// so late-bound calls land in the very members the vtable reaches.
+// The control base: the identity of a control object and the standard side that containers use.
+// IUnknown with an inner unknown, so the object can be aggregated; IDispatch through the type
+// information of the control's dual interface, so late-bound calls land in the very members the
+// vtable reaches; and the OLE parts (embedding, view, persistence, connection points, what the
+// object tells about itself), which share the object's identity and its window control.
 #pragma once
 
 #include <windows.h>
 
 #include <oaidl.h>
 
+#include <memory>
+
+#include "AxConnection.h"
+#include "AxEmbedding.h"
 #include "AxHolders.h"
+#include "AxInfo.h"
+#include "AxPersist.h"
+#include "AxView.h"
+#include "AxWindow.h"
 
 class TAxControl {
 public:
@@ -16,11 +26,37 @@ public:
 
     // The object's own IUnknown, which owns its lifetime; an aggregating object holds this one.
     IUnknown* InnerUnknown() { return &inner_; }
+    // The object itself, or the object that aggregates it.
+    IUnknown* ControllingUnknown() const { return controlling_; }
+
+    // What the OLE parts share.
+    const CLSID& ClassId() const { return classId_; }
+    const IID& DualIid() const { return dualIid_; }
+    ITypeInfo* DualTypeInfo() const { return dualTypeInfo_.Get(); }
+    // The misc status registered for the class.
+    DWORD MiscStatus() const;
+    TAxWindowControl& Window() { return *window_; }
+    TAxView& View() { return view_; }
+    TAxConnections& Connections() { return connections_; }
+    // Whether the saved state differs from the current one.
+    bool Modified() const { return modified_; }
+    void SetModified(bool modified) { modified_ = modified; }
+    // The window control's extent in HIMETRIC, for DVASPECT_CONTENT only.
+    HRESULT GetExtent(DWORD aspect, SIZEL* size);
+    HRESULT SetExtent(DWORD aspect, const SIZEL* size);
+    // Tells the container that the picture changed.
+    void ViewChanged() { view_.SendViewChange(); }
+
+    // IDispatch::Invoke of the dual interface.
+    HRESULT DispatchInvoke(DISPID id, REFIID riid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                           EXCEPINFO* exception, UINT* argError);
 
 protected:
-    // outer: the aggregating object, or null. dualIid: the dual interface the control serves.
+    // outer: the aggregating object, or null. classId: the object's class. dualIid: the dual
+    // interface the control serves. window: the control's window control, owned from here on.
     // Raises std::runtime_error when the server's type library does not describe dualIid.
-    TAxControl(IUnknown* outer, REFIID dualIid);
+    TAxControl(IUnknown* outer, REFCLSID classId, REFIID dualIid,
+               std::unique_ptr<TAxWindowControl> window);
     virtual ~TAxControl();
 
     // The object's interface for iid, without a reference, or null. Derived classes answer
@@ -40,10 +76,11 @@ protected:
     HRESULT DispatchTypeInfoCount(UINT* count);
     HRESULT DispatchTypeInfo(UINT index, ITypeInfo** info);
     HRESULT DispatchIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, DISPID* ids);
-    HRESULT DispatchInvoke(DISPID id, REFIID riid, WORD flags, DISPPARAMS* params, VARIANT* result,
-                           EXCEPINFO* exception, UINT* argError);
 
 private:
+    // How many values the put of id takes; UINT_MAX when id has no put.
+    UINT PutParameterCount(DISPID id) const;
+
     // The non-delegating unknown: the object's identity and reference count.
     class TInnerUnknown final : public IUnknown {
     public:
@@ -59,7 +96,17 @@ private:
     TInnerUnknown inner_{*this};
     IUnknown* controlling_;
     volatile LONG refCount_ = 1;
+    CLSID classId_;
+    IID dualIid_;
     TComPtr<ITypeInfo> dualTypeInfo_;
+    std::unique_ptr<TAxWindowControl> window_;
+    bool modified_ = false;
+    // The parts go before the window control does.
+    TAxInfo info_{*this};
+    TAxConnections connections_{*this};
+    TAxView view_{*this};
+    TAxPersistence persistence_{*this};
+    TAxEmbedding embedding_{*this};
 };
 
 // A control that serves the dual interface Itf: Itf's IUnknown and IDispatch slots go to the
@@ -89,7 +136,8 @@ public:
     }
 
 protected:
-    explicit TAxDualControl(IUnknown* outer) : TAxControl(outer, __uuidof(Itf)) {}
+    TAxDualControl(IUnknown* outer, REFCLSID classId, std::unique_ptr<TAxWindowControl> window)
+        : TAxControl(outer, classId, __uuidof(Itf), std::move(window)) {}
 
     IUnknown* FindInterface(REFIID iid) override {
         if (IsEqualIID(iid, __uuidof(Itf)) || IsEqualIID(iid, IID_IDispatch))

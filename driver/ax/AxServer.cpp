@@ -72,15 +72,21 @@ void TAxServer::AddFactory(std::unique_ptr<TAxControlFactory> factory) {
     factories_.insert(factories_.begin(), std::move(factory));
 }
 
+TAxControlFactory* TAxServer::FactoryOf(REFCLSID classId) {
+    TLockHold hold(factoriesLock_, TLockHold::Shared);
+    for (const auto& factory : factories_)
+        if (IsEqualCLSID(classId, factory->ClassId()))
+            return factory.get();
+    return nullptr;
+}
+
 HRESULT TAxServer::GetClassObject(REFCLSID classId, REFIID iid, void** out) {
     if (!out)
         return E_POINTER;
     *out = nullptr;
-    TLockHold hold(factoriesLock_, TLockHold::Shared);
-    for (const auto& factory : factories_)
-        if (IsEqualCLSID(classId, factory->ClassId()))
-            return factory->QueryInterface(iid, out);
-    return CLASS_E_CLASSNOTAVAILABLE;
+    // Factories live as long as the module, so the one found stays valid outside the lock.
+    TAxControlFactory* factory = FactoryOf(classId);
+    return factory ? factory->QueryInterface(iid, out) : CLASS_E_CLASSNOTAVAILABLE;
 }
 
 HRESULT TAxServer::CanUnloadNow() const {

@@ -46,6 +46,8 @@ public:
 
     // Enters a factory at the front of the list; the server owns it from then on.
     void AddFactory(std::unique_ptr<TAxControlFactory> factory);
+    // The factory of classId, or null.
+    TAxControlFactory* FactoryOf(REFCLSID classId);
 
     // The four exports' bodies.
     HRESULT GetClassObject(REFCLSID classId, REFIID iid, void** out);

@@ -22,13 +22,21 @@ inline const std::string kBadLength = "\xCD\xE5\xE2\xE5\xF0\xED\xE0\xFF \xE4\xEB
                                       "\xEA\xE0\xE4\xF0\xE0";
 // Перый байт не STX
 inline const std::string kNotStx = "\xCF\xE5\xF0\xFB\xE9 \xE1\xE0\xE9\xF2 \xED\xE5 STX";
-// Неизвестный код команды: 113
-inline const std::string kUnknownQ = "\xCD\xE5\xE8\xE7\xE2\xE5\xF1\xF2\xED\xFB\xE9 \xEA\xEE\xE4 "
-                                     "\xEA\xEE\xEC\xE0\xED\xE4\xFB: 113";
-// Устройство вернуло код ошибки: 7
-inline const std::string kDeviceError7 =
-    "\xD3\xF1\xF2\xF0\xEE\xE9\xF1\xF2\xE2\xEE \xE2\xE5\xF0\xED\xF3"
-    "\xEB\xEE \xEA\xEE\xE4 \xEE\xF8\xE8\xE1\xEA\xE8: 7";
+// Неизвестный код команды: <code>
+inline std::string UnknownCommand(int code) {
+    return "\xCD\xE5\xE8\xE7\xE2\xE5\xF1\xF2\xED\xFB\xE9 \xEA\xEE\xE4 "
+           "\xEA\xEE\xEC\xE0\xED\xE4\xFB: " +
+           std::to_string(code);
+}
+inline const std::string kUnknownQ = UnknownCommand(113);
+// Устройство вернуло код ошибки: <code>
+inline std::string DeviceError(int code) {
+    return "\xD3\xF1\xF2\xF0\xEE\xE9\xF1\xF2\xE2\xEE \xE2\xE5\xF0\xED\xF3"
+           "\xEB\xEE \xEA\xEE\xE4 \xEE\xF8\xE8\xE1\xEA\xE8: " +
+           std::to_string(code);
+}
+inline const std::string kDeviceError7 = DeviceError(7);
+inline const std::string kRangeCheck = "Range check error";
 // Файл не найден
 inline const std::string kFileNotFound = "\xD4\xE0\xE9\xEB \xED\xE5 \xED\xE0\xE9\xE4\xE5\xED";
 

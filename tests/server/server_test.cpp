@@ -9,20 +9,13 @@
 #include <vector>
 
 #include "ExpectedTexts.h"
+#include "KorvexDll.h"
 #include "SimControl.h"
 #include "Savolin_TLB.h"
 #include "ax/AxHolders.h"
 
 namespace {
 
-// The module path as the system reports it: backslashes.
-std::wstring WindowsPath(std::wstring path) {
-    for (wchar_t& c : path)
-        if (c == L'/')
-            c = L'\\';
-    return path;
-}
-const std::wstring kDll = WindowsPath(L"" KORVEX_DLL);
 const std::wstring kClassKey = L"CLSID\\{5641586A-5D36-4A53-A61C-B7CAD4BB3740}";
 const std::wstring kProgId = L"Addin.Korvex";
 const std::wstring kLibraryId = L"{129374D0-383D-4DE5-BAEC-AC498C672B1E}";

@@ -1,0 +1,92 @@
+#include "AxInfo.h"
+
+#include "AxControl.h"
+#include "AxServer.h"
+
+IUnknown* TAxInfo::Find(REFIID iid) {
+    if (IsEqualIID(iid, IID_ISupportErrorInfo))
+        return static_cast<ISupportErrorInfo*>(this);
+    if (IsEqualIID(iid, IID_IProvideClassInfo))
+        return static_cast<IProvideClassInfo*>(this);
+    if (IsEqualIID(iid, IID_IObjectSafety))
+        return static_cast<IObjectSafety*>(this);
+    if (IsEqualIID(iid, IID_ISpecifyPropertyPages))
+        return static_cast<ISpecifyPropertyPages*>(this);
+    if (IsEqualIID(iid, IID_IPerPropertyBrowsing))
+        return static_cast<IPerPropertyBrowsing*>(this);
+    return nullptr;
+}
+
+HRESULT TAxInfo::InterfaceSupportsErrorInfo(REFIID iid) {
+    return IsEqualIID(iid, control_.DualIid()) ? S_OK : S_FALSE;
+}
+
+HRESULT TAxInfo::GetClassInfo(ITypeInfo** out) {
+    if (!out)
+        return E_POINTER;
+    *out = TAxServer::Instance().TypeInfoOf(control_.ClassId()).Detach();
+    return *out ? S_OK : TYPE_E_ELEMENTNOTFOUND;
+}
+
+HRESULT TAxInfo::Offers(REFIID iid) {
+    TComPtr<IUnknown> itf;
+    return QueryInterface(iid, itf.PutVoid());
+}
+
+HRESULT TAxInfo::GetInterfaceSafetyOptions(REFIID iid, DWORD* supported, DWORD* enabled) {
+    if (!supported || !enabled)
+        return E_POINTER;
+    *supported = *enabled = 0;
+    HRESULT hr = Offers(iid);
+    if (FAILED(hr))
+        return hr;
+    *supported = AX_SAFETY_OPTIONS;
+    *enabled = enabledSafety_;
+    return S_OK;
+}
+
+HRESULT TAxInfo::SetInterfaceSafetyOptions(REFIID iid, DWORD mask, DWORD enabled) {
+    HRESULT hr = Offers(iid);
+    if (FAILED(hr))
+        return hr;
+    if (mask & ~AX_SAFETY_OPTIONS)
+        return E_FAIL;
+    enabledSafety_ = (enabledSafety_ & ~mask) | (enabled & mask);
+    return S_OK;
+}
+
+HRESULT TAxInfo::GetPages(CAUUID* pages) {
+    if (!pages)
+        return E_POINTER;
+    pages->cElems = 0;
+    pages->pElems = nullptr;
+    return S_OK;
+}
+
+HRESULT TAxInfo::GetDisplayString(DISPID, BSTR* text) {
+    if (!text)
+        return E_POINTER;
+    *text = nullptr;
+    return E_NOTIMPL;
+}
+
+HRESULT TAxInfo::MapPropertyToPage(DISPID, CLSID* page) {
+    if (!page)
+        return E_POINTER;
+    *page = CLSID_NULL;
+    return PERPROP_E_NOPAGEAVAILABLE;
+}
+
+HRESULT TAxInfo::GetPredefinedStrings(DISPID, CALPOLESTR* strings, CADWORD* cookies) {
+    if (!strings || !cookies)
+        return E_POINTER;
+    *strings = {0, nullptr};
+    *cookies = {0, nullptr};
+    return E_NOTIMPL;
+}
+
+HRESULT TAxInfo::GetPredefinedValue(DISPID, DWORD, VARIANT* value) {
+    if (!value)
+        return E_POINTER;
+    return E_NOTIMPL;
+}

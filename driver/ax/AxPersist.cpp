@@ -1,0 +1,165 @@
+#include "AxPersist.h"
+
+#include <algorithm>
+
+#include "AxControl.h"
+#include "AxWindow.h"
+
+namespace {
+
+// One VARIANT, cleared on the way out.
+class TVariant {
+public:
+    TVariant() { VariantInit(&v_); }
+    TVariant(const TVariant&) = delete;
+    TVariant& operator=(const TVariant&) = delete;
+    ~TVariant() { VariantClear(&v_); }
+    VARIANT* Get() { return &v_; }
+
+private:
+    VARIANT v_;
+};
+
+} // namespace
+
+IUnknown* TAxPersistence::Find(REFIID iid) {
+    if (IsEqualIID(iid, IID_IPersistStreamInit))
+        return static_cast<IPersistStreamInit*>(this);
+    if (IsEqualIID(iid, IID_IPersistStorage))
+        return static_cast<IPersistStorage*>(this);
+    if (IsEqualIID(iid, IID_IPersistPropertyBag))
+        return static_cast<IPersistPropertyBag*>(this);
+    return nullptr;
+}
+
+HRESULT TAxPersistence::GetClassID(CLSID* classId) {
+    if (!classId)
+        return E_POINTER;
+    *classId = control_.ClassId();
+    return S_OK;
+}
+
+HRESULT TAxPersistence::IsDirty() {
+    return control_.Modified() ? S_OK : S_FALSE;
+}
+
+HRESULT TAxPersistence::InitNew() {
+    control_.SetModified(false);
+    return S_OK;
+}
+
+HRESULT TAxPersistence::Load(IStream* stream) {
+    HRESULT hr = control_.Window().LoadState(stream);
+    if (SUCCEEDED(hr)) {
+        control_.SetModified(false);
+        control_.ViewChanged();
+    }
+    return hr;
+}
+
+HRESULT TAxPersistence::Save(IStream* stream, BOOL clearDirty) {
+    HRESULT hr = control_.Window().SaveState(stream);
+    if (SUCCEEDED(hr) && clearDirty)
+        control_.SetModified(false);
+    return hr;
+}
+
+HRESULT TAxPersistence::GetSizeMax(ULARGE_INTEGER*) {
+    return E_NOTIMPL;
+}
+
+HRESULT TAxPersistence::InitNew(IStorage* storage) {
+    if (!storage)
+        return E_POINTER;
+    return InitNew();
+}
+
+HRESULT TAxPersistence::Load(IStorage* storage) {
+    if (!storage)
+        return E_POINTER;
+    TComPtr<IStream> stream;
+    HRESULT hr = storage->OpenStream(AX_CONTROL_STREAM, nullptr, STGM_SHARE_EXCLUSIVE | STGM_READ,
+                                     0, stream.Put());
+    return FAILED(hr) ? hr : Load(stream.Get());
+}
+
+HRESULT TAxPersistence::Save(IStorage* storage, BOOL) {
+    if (!storage)
+        return E_POINTER;
+    TComPtr<IStream> stream;
+    HRESULT hr = storage->CreateStream(
+        AX_CONTROL_STREAM, STGM_CREATE | STGM_SHARE_EXCLUSIVE | STGM_WRITE, 0, 0, stream.Put());
+    return FAILED(hr) ? hr : control_.Window().SaveState(stream.Get());
+}
+
+HRESULT TAxPersistence::SaveCompleted(IStorage*) {
+    control_.SetModified(false);
+    return S_OK;
+}
+
+HRESULT TAxPersistence::HandsOffStorage() {
+    return S_OK;
+}
+
+std::vector<TAxPersistence::TBagProperty> TAxPersistence::BagProperties() const {
+    ITypeInfo* info = control_.DualTypeInfo();
+    TYPEATTR* attributes = nullptr;
+    std::vector<TBagProperty> properties;
+    if (FAILED(info->GetTypeAttr(&attributes)))
+        return properties;
+    std::vector<DISPID> getters, putters;
+    for (UINT i = 0; i < attributes->cFuncs; ++i) {
+        FUNCDESC* function = nullptr;
+        if (FAILED(info->GetFuncDesc(i, &function)))
+            continue;
+        if (function->invkind == INVOKE_PROPERTYGET)
+            getters.push_back(function->memid);
+        else if (function->invkind == INVOKE_PROPERTYPUT)
+            putters.push_back(function->memid);
+        info->ReleaseFuncDesc(function);
+    }
+    info->ReleaseTypeAttr(attributes);
+    for (DISPID id : getters) {
+        if (std::find(putters.begin(), putters.end(), id) == putters.end())
+            continue;
+        BSTR name = nullptr;
+        if (SUCCEEDED(info->GetDocumentation(id, &name, nullptr, nullptr, nullptr)))
+            properties.push_back({id, TBstr(name).Text()});
+    }
+    return properties;
+}
+
+HRESULT TAxPersistence::Load(IPropertyBag* bag, IErrorLog* log) {
+    if (!bag)
+        return E_POINTER;
+    for (const TBagProperty& property : BagProperties()) {
+        TVariant value;
+        if (FAILED(bag->Read(property.name.c_str(), value.Get(), log)))
+            continue; // not in the bag: left as it is
+        DISPID named = DISPID_PROPERTYPUT;
+        DISPPARAMS params{value.Get(), &named, 1, 1};
+        // A value the property refuses is skipped; the next one is still tried.
+        control_.DispatchInvoke(property.id, IID_NULL, DISPATCH_PROPERTYPUT, &params, nullptr,
+                                nullptr, nullptr);
+    }
+    control_.SetModified(false);
+    return S_OK;
+}
+
+HRESULT TAxPersistence::Save(IPropertyBag* bag, BOOL clearDirty, BOOL) {
+    if (!bag)
+        return E_POINTER;
+    for (const TBagProperty& property : BagProperties()) {
+        TVariant value;
+        DISPPARAMS none{nullptr, nullptr, 0, 0};
+        HRESULT hr = control_.DispatchInvoke(property.id, IID_NULL, DISPATCH_PROPERTYGET, &none,
+                                             value.Get(), nullptr, nullptr);
+        if (SUCCEEDED(hr))
+            hr = bag->Write(property.name.c_str(), value.Get());
+        if (FAILED(hr))
+            return hr;
+    }
+    if (clearDirty)
+        control_.SetModified(false);
+    return S_OK;
+}

@@ -1,0 +1,153 @@
+#include "untCtrl.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "untConst.h"
+
+namespace {
+
+constexpr SIZE INITIAL_SIZE{40, 40};
+constexpr UINT PICTURE_ID = 1;
+
+// A GDI object selected into a device context for one scope.
+class TSelection {
+public:
+    TSelection(HDC dc, HGDIOBJ object) : dc_(dc), old_(SelectObject(dc, object)) {}
+    TSelection(const TSelection&) = delete;
+    TSelection& operator=(const TSelection&) = delete;
+    ~TSelection() { SelectObject(dc_, old_); }
+
+private:
+    HDC dc_;
+    HGDIOBJ old_;
+};
+
+// A pen, deleted with its holder.
+class TPen {
+public:
+    explicit TPen(COLORREF colour) : pen_(CreatePen(PS_SOLID, 1, colour)) {}
+    TPen(const TPen&) = delete;
+    TPen& operator=(const TPen&) = delete;
+    ~TPen() { DeleteObject(pen_); }
+    HPEN Get() const { return pen_; }
+
+private:
+    HPEN pen_;
+};
+
+// A memory device context compatible with dc, deleted with its holder.
+class TMemoryDc {
+public:
+    explicit TMemoryDc(HDC dc) : dc_(CreateCompatibleDC(dc)) {}
+    TMemoryDc(const TMemoryDc&) = delete;
+    TMemoryDc& operator=(const TMemoryDc&) = delete;
+    ~TMemoryDc() { DeleteDC(dc_); }
+    HDC Get() const { return dc_; }
+
+private:
+    HDC dc_;
+};
+
+void Polyline(HDC dc, int colourIndex, std::initializer_list<POINT> points) {
+    TPen pen(GetSysColor(colourIndex));
+    TSelection selected(dc, pen.Get());
+    std::vector<POINT> line(points);
+    ::Polyline(dc, line.data(), static_cast<int>(line.size()));
+}
+
+// The palette of a picture's colour table, or null when it has none.
+HPALETTE PaletteOf(HBITMAP bitmap) {
+    TMemoryDc dc(nullptr);
+    TSelection selected(dc.Get(), bitmap);
+    RGBQUAD colours[256];
+    UINT count = GetDIBColorTable(dc.Get(), 0, 256, colours);
+    if (count == 0)
+        return nullptr;
+    std::vector<BYTE> storage(sizeof(LOGPALETTE) + count * sizeof(PALETTEENTRY));
+    auto* palette = reinterpret_cast<LOGPALETTE*>(storage.data());
+    palette->palVersion = 0x300;
+    palette->palNumEntries = static_cast<WORD>(count);
+    for (UINT i = 0; i < count; ++i)
+        palette->palPalEntry[i] = {colours[i].rgbRed, colours[i].rgbGreen, colours[i].rgbBlue, 0};
+    return CreatePalette(palette);
+}
+
+} // namespace
+
+TAxPicture::TAxPicture(HINSTANCE module, UINT id) {
+    bitmap_ = static_cast<HBITMAP>(
+        LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    if (!bitmap_)
+        return;
+    BITMAP info{};
+    GetObjectW(bitmap_, sizeof info, &info);
+    size_ = {info.bmWidth, info.bmHeight};
+    palette_ = PaletteOf(bitmap_);
+}
+
+TAxPicture::~TAxPicture() {
+    if (palette_)
+        DeleteObject(palette_);
+    if (bitmap_)
+        DeleteObject(bitmap_);
+}
+
+void TAxPicture::DrawTransparent(HDC dc, int x, int y) const {
+    if (!bitmap_)
+        return;
+    TMemoryDc source(dc);
+    TSelection selected(source.Get(), bitmap_);
+    COLORREF transparent = GetPixel(source.Get(), 0, size_.cy - 1);
+    HPALETTE oldPalette = palette_ ? SelectPalette(dc, palette_, TRUE) : nullptr;
+    if (palette_)
+        RealizePalette(dc);
+    TransparentBlt(dc, x, y, size_.cx, size_.cy, source.Get(), 0, 0, size_.cx, size_.cy,
+                   transparent);
+    if (palette_)
+        SelectPalette(dc, oldPalette, TRUE);
+}
+
+int AxCentredPosition(int size, int extent) {
+    // The default rounding mode takes an exact half to the even neighbour.
+    double centred = std::nearbyint(1 + (size - 2) / 2.0 - extent / 2.0);
+    return std::max(0, static_cast<int>(centred));
+}
+
+TAxCtrl::TAxCtrl()
+    : TAxWindowControl(CodeModule(), INITIAL_SIZE), Bitmap(CodeModule(), PICTURE_ID) {}
+
+void TAxCtrl::DescribeClass(WNDCLASSEXW& windowClass) const {
+    windowClass.lpszClassName = L"TAxCtrl";
+    // No CS_HREDRAW or CS_VREDRAW: the control invalidates itself when it moves or resizes.
+    windowClass.style = CS_DBLCLKS;
+    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    windowClass.hbrBackground = nullptr;
+}
+
+DWORD TAxCtrl::WindowStyle() const {
+    return WS_CHILD | WS_CLIPSIBLINGS;
+}
+
+void TAxCtrl::Paint(HDC dc) {
+    SIZE size = Size();
+    int w = size.cx, h = size.cy;
+    // A raised frame: light top and left edges, dark right and bottom ones.
+    Polyline(dc, COLOR_BTNHIGHLIGHT, {{0, h - 1}, {0, 0}, {w - 1, 0}});
+    Polyline(dc, COLOR_BTNSHADOW, {{w - 1, 0}, {w - 1, h - 1}, {-1, h - 1}});
+    RECT inner{1, 1, w - 1, h - 1};
+    FillRect(dc, &inner, GetSysColorBrush(COLOR_WINDOW));
+    if (!Bitmap.Empty()) {
+        SIZE picture = Bitmap.Size();
+        Bitmap.DrawTransparent(dc, AxCentredPosition(w, picture.cx),
+                               AxCentredPosition(h, picture.cy));
+    }
+}
+
+LRESULT TAxCtrl::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_WINDOWPOSCHANGED)
+        // A move repaints the whole control, not only the newly exposed part.
+        InvalidateRect(window, nullptr, FALSE);
+    return TAxWindowControl::HandleMessage(window, message, wParam, lParam);
+}
