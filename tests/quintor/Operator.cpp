@@ -120,6 +120,9 @@ Operator::Operator(const std::string& program) {
     });
     if (!shown)
         throw std::runtime_error("the program showed no window");
+    // Ready for input once a control has the focus.
+    if (FMain && !WaitFor([this] { return Focus() != nullptr; }))
+        throw std::runtime_error("the window took no focus");
 }
 
 Operator::~Operator() {

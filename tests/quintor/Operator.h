@@ -32,7 +32,8 @@ struct TMessageBox {
 class Operator {
 public:
     // Starts the program (a Windows path) in its own folder and waits until its main window
-    // shows, or until the program shows a message box instead (StartFailed() then holds).
+    // shows with the focus on a control, or until the program shows a message box instead
+    // (StartFailed() then holds).
     explicit Operator(const std::string& program);
     Operator(const Operator&) = delete;
     Operator& operator=(const Operator&) = delete;

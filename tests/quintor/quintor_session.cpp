@@ -36,7 +36,8 @@ class TSession {
 public:
     explicit TSession(const std::string& program) : FApp(program) {
         if (FApp.StartFailed())
-            throw std::runtime_error("Quintor did not start");
+            throw std::runtime_error("Quintor did not start: " +
+                                     Utf8(FApp.WaitForMessageBox().Text));
     }
 
     // Presses a button with a contact selected (or none, for -1) and prints the result boxes.

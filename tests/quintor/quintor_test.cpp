@@ -520,6 +520,7 @@ TEST_F(QuintorTest, TabWalksTheTabOrderAndEnterAndSpacePressTheFocusedButton) {
 
 TEST_F(QuintorTest, EscapeAndAltF4CloseTheProgram) {
     for (bool alt : {false, true}) {
+        SCOPED_TRACE(alt ? "Alt+F4" : "Escape");
         Start();
         app->Press(alt ? VK_F4 : VK_ESCAPE, false, alt);
         EXPECT_EQ(0u, app->WaitForExit()) << alt;
