@@ -200,7 +200,8 @@ LRESULT TfmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 return reinterpret_cast<LRESULT>(brush);
         break;
     case WM_ACTIVATE:
-        HandleActivate(LOWORD(wParam) != WA_INACTIVE);
+        if (!HIWORD(wParam)) // a minimised window gives no control the focus
+            HandleActivate(LOWORD(wParam) != WA_INACTIVE);
         return 0;
     case WM_CLOSE:
         DestroyWindow(FHandle);

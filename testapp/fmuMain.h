@@ -30,7 +30,7 @@ public:
     void Show();
 
     // Dialog keys of one message of the loop (Tab, Shift+Tab, Enter and Space on a button,
-    // Escape); dispatches the message when it is the window's. True when it was handled.
+    // Escape, Alt+F4); dispatches the message when it is the window's. True when it was handled.
     bool HandleDialogMessage(MSG& message);
 
 private:

@@ -12,7 +12,7 @@
 #include "Savolin_TLB.h"
 #include "untHolders.h"
 
-// A failed COM call; the message is the system's text for the result, cp1251.
+// A failed COM or system call; the message is the system's text for its result, cp1251.
 class EOleError : public std::runtime_error {
 public:
     EOleError(HRESULT code, const std::string& message) : std::runtime_error(message), Code(code) {}
@@ -66,5 +66,6 @@ private:
     TComPtr<IKorvex> FInterface;
 };
 
-// Raises EOleError for a failed result, with the system's text for it.
+// Raises EOleError for a failed result, with the system's text for it (or the result in
+// hexadecimal when the system has none).
 [[noreturn]] void RaiseOleError(HRESULT code);

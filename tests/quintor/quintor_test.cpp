@@ -78,21 +78,21 @@ std::string FileText(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// A settings file: the port and contacts given as "name,device,mask,pulse" with both
-// permissions, plus any raw text.
-std::string Settings(int port, const std::vector<std::string>& contacts = {},
+// A contact of a settings file, with both permissions.
+struct TIniContact {
+    std::string Name, Device;
+    int Mask, PulseTime;
+};
+
+// A settings file: the port, the contacts, then any raw text.
+std::string Settings(int port, const std::vector<TIniContact>& contacts = {},
                      const std::string& extra = "") {
     std::string text = "[Common]\r\nPortNumber=" + std::to_string(port) + "\r\n";
     for (size_t i = 0; i < contacts.size(); ++i) {
-        std::vector<std::string> f;
-        for (size_t start = 0, comma; start <= contacts[i].size(); start = comma + 1) {
-            comma = contacts[i].find(',', start);
-            if (comma == std::string::npos)
-                comma = contacts[i].size();
-            f.push_back(contacts[i].substr(start, comma - start));
-        }
-        text += "[" + std::to_string(i) + "]\r\nName=" + f[0] + "\r\nMask=" + f[2] +
-                "\r\nDevice=" + f[1] + "\r\nPulseTime=" + f[3] +
+        const TIniContact& c = contacts[i];
+        text += "[" + std::to_string(i) + "]\r\nName=" + c.Name +
+                "\r\nMask=" + std::to_string(c.Mask) + "\r\nDevice=" + c.Device +
+                "\r\nPulseTime=" + std::to_string(c.PulseTime) +
                 "\r\nSetPulseTime=1\r\nSetDeviceState=1\r\n";
     }
     return text + extra;
@@ -175,6 +175,16 @@ protected:
         return saved;
     }
 
+    // Clicks into the pulse box and selects its text, so that typing replaces it.
+    HWND FocusPulseBox() {
+        HWND pulse = app->Control(ctl::edtPulseTime);
+        app->MouseClick(pulse, 20, 10);
+        if (!quintor::WaitFor([&] { return app->Focus() == pulse; }))
+            throw std::runtime_error("the pulse box took no focus");
+        SendMessageW(pulse, EM_SETSEL, 0, -1);
+        return pulse;
+    }
+
     // Selects the contact and presses the button.
     void Press(int contact, int button) {
         app->SelectEntry(contact);
@@ -216,7 +226,7 @@ TEST_F(QuintorTest, FirstStartShowsTheBuiltInListAndClosingSavesItWithPort1) {
 
 TEST_F(QuintorTest, APortChosenInTheBoxIsUsedButNotSaved) {
     const int port = sim::SimControl::comPort();
-    WriteIni(Settings(port, {"A24,P,1,1000"}));
+    WriteIni(Settings(port, {{"A24", "P", 1, 1000}}));
     Start();
     EXPECT_EQ(port - 1, app->PortIndex());
 
@@ -238,7 +248,7 @@ TEST_F(QuintorTest, APortChosenInTheBoxIsUsedButNotSaved) {
 
 TEST_F(QuintorTest, APortNumberOutside1To16ChoosesNoPortAndOperationsUsePort0) {
     for (int port : {17, 0}) {
-        WriteIni(Settings(port, {"A24,P,1,1000"}));
+        WriteIni(Settings(port, {{"A24", "P", 1, 1000}}));
         Start();
         EXPECT_EQ(-1, app->PortIndex()) << port;
         app->Click(ctl::btnGetStatus);
@@ -250,7 +260,8 @@ TEST_F(QuintorTest, APortNumberOutside1To16ChoosesNoPortAndOperationsUsePort0) {
 }
 
 TEST_F(QuintorTest, DefaultsRestoreTheBuiltInListButTheFileChangesOnlyAtClose) {
-    const std::string custom = Settings(3, {"Z1 \xCD\xE0\xF1\xEE\xF1,x,64,300", "Z2,y,2,400"});
+    const std::string custom =
+        Settings(3, {{"Z1 \xCD\xE0\xF1\xEE\xF1", "x", 64, 300}, {"Z2", "y", 2, 400}});
     WriteIni(custom);
     Start();
     EXPECT_EQ((std::vector<std::string>{"Z1 \xCD\xE0\xF1\xEE\xF1 x", "Z2 y"}), app->Entries());
@@ -427,11 +438,8 @@ TEST_F(QuintorTest, DeviceMetricsShowInAMessageBoxWhileTheDeviceButtonsWait) {
 
 TEST_F(QuintorTest, TypedPulseTimeRefusesLettersAndAFifthCharacterAndIsKeptPerContact) {
     StartOnBoard();
-    HWND pulse = app->Control(ctl::edtPulseTime);
-    app->MouseClick(pulse, 20, 10);
-    ASSERT_TRUE(quintor::WaitFor([&] { return app->Focus() == pulse; }));
-    SendMessageW(pulse, EM_SETSEL, 0, -1);
-    // Latin and Cyrillic letters are refused, the fifth character too; Backspace passes.
+    FocusPulseBox();
+    // Latin and Cyrillic letters (Ж) are refused, the fifth character too; Backspace passes.
     app->Type(L"2a5\x0416"
               L"0x07\b");
     EXPECT_TRUE(quintor::WaitFor([&] { return app->Text(ctl::edtPulseTime) == "250"; }))
@@ -451,10 +459,7 @@ TEST_F(QuintorTest, TypedPulseTimeRefusesLettersAndAFifthCharacterAndIsKeptPerCo
 // outside 0 to 65535, is reported and the contact keeps its pulse time.
 TEST_F(QuintorTest, APulseTimeOutside0To65535IsReportedAndNothingIsPulsed) {
     StartOnBoard();
-    HWND pulse = app->Control(ctl::edtPulseTime);
-    app->MouseClick(pulse, 20, 10);
-    ASSERT_TRUE(quintor::WaitFor([&] { return app->Focus() == pulse; }));
-    SendMessageW(pulse, EM_SETSEL, 0, -1);
+    HWND pulse = FocusPulseBox();
     for (const std::string text : {"-", "-5"}) {
         app->Type(quintor::FromCp1251(text.substr(text.size() - 1)));
         TMessageBox box = app->WaitForMessageBox();
