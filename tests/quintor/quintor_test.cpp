@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -53,24 +55,10 @@ const int kDeviceButtons[] = {ctl::btnOn,     ctl::btnOff,       ctl::btnPulse,
                               ctl::btnAllOff, ctl::btnGetStatus, ctl::btnGetDeviceMetrics};
 
 // Runs Wine's regsvr32 of this architecture on Korvex.dll; returns its exit code.
-DWORD Regsvr32(const std::string& options) {
+int Regsvr32(const std::string& options) {
     std::string dll = KORVEX_DLL;
-    for (char& c : dll)
-        if (c == '/')
-            c = '\\';
-    std::string command = "regsvr32.exe /s " + options + " \"" + dll + "\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
-        return GetLastError() | 0x80000000u;
-    WaitForSingleObject(process.hProcess, 60000);
-    DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
+    std::replace(dll.begin(), dll.end(), '/', '\\');
+    return std::system(("regsvr32.exe /s " + options + " \"" + dll + "\"").c_str());
 }
 
 std::string FileText(const std::string& path) {
@@ -114,7 +102,7 @@ class QuintorTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         LetWineDrawTheFrame();
-        ASSERT_EQ(0u, Regsvr32(""));
+        ASSERT_EQ(0, Regsvr32(""));
     }
 
     void SetUp() override {
@@ -309,7 +297,7 @@ TEST_F(QuintorTest, AFileWithoutACompleteContactSectionGivesAListThatSwitchesNot
 }
 
 TEST_F(QuintorTest, WithoutTheRegisteredDriverTheProgramReportsAndEndsWithoutASettingsFile) {
-    ASSERT_EQ(0u, Regsvr32("/u"));
+    ASSERT_EQ(0, Regsvr32("/u"));
     std::unique_ptr<Operator> failed;
     TMessageBox box;
     try {
