@@ -3,6 +3,7 @@
 #   make demo    build, start the simulated board and run the demonstration against it
 #   make bench   build and run the benchmarks
 #   make fuzz    build and feed the engine many mutated answers (KORVEX_FUZZ_CASES, _SEED)
+#   make soak    build and run the long fault soak against the simulated board (KORVEX_SOAK_OPS)
 SHELL := /bin/bash
 ROOT := $(abspath .)
 BUILD := $(ROOT)/build
@@ -14,7 +15,7 @@ JOBS ?= 2
 toolchain_win32 := $(ROOT)/cmake/toolchain-i686.cmake
 toolchain_win64 := $(ROOT)/cmake/toolchain-x86_64.cmake
 
-.PHONY: all setup native build prefix test demo bench fuzz clean format
+.PHONY: all setup native build prefix test demo bench fuzz soak clean format
 
 all: build
 
@@ -81,6 +82,16 @@ fuzz: build prefix
 	  echo "== answer fuzz, $$a"; \
 	  KORVEX_FUZZ_CASES=$${KORVEX_FUZZ_CASES:-50000000} $(RIG) wine \
 	    $(BUILD)/$$a/tests/fuzz/fuzz_tests.exe --gtest_brief=1 || status=1; \
+	done; $(RIG) shutdown; exit $$status
+
+# About 3 minutes an architecture at the default 2000 operations.
+soak: build prefix
+	@status=0; for a in $(ARCHS); do \
+	  echo "== fault soak, $$a"; \
+	  (cd $(BUILD)/$$a && KORVEX_SOAK_OPS=$${KORVEX_SOAK_OPS:-2000} \
+	    ctest -R soak_tests -V --timeout 900 >soak.log 2>&1); s=$$?; \
+	  sed -n 's/^[0-9]*: //p' $(BUILD)/$$a/soak.log | grep -v '^\['; \
+	  [ $$s -eq 0 ] || status=1; \
 	done; $(RIG) shutdown; exit $$status
 
 format:

@@ -5,14 +5,17 @@ if(CMAKE_CROSSCOMPILING)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${KORVEX_RIG} wine)
 endif()
 
-# One simulated board per architecture, so the two test suites never share a line.
+# One simulated board per architecture, so the two test suites never share a line. Its control
+# port is fixed for a build folder and differs between folders, so two checkouts on one machine
+# can run their tests at the same time.
 if(KORVEX_ARCH STREQUAL "win32")
   set(KORVEX_SIM_COM 5)
-  set(KORVEX_SIM_CONTROL 47105)
 else()
   set(KORVEX_SIM_COM 6)
-  set(KORVEX_SIM_CONTROL 47106)
 endif()
+string(MD5 build_folder_hash "${CMAKE_BINARY_DIR}")
+string(SUBSTRING "${build_folder_hash}" 0 4 build_folder_hash)
+math(EXPR KORVEX_SIM_CONTROL "20000 + 0x${build_folder_hash} % 20000")
 set(KORVEX_SIM_ENV KORVEX_SIM_COM=${KORVEX_SIM_COM} KORVEX_SIM_CONTROL=${KORVEX_SIM_CONTROL})
 
 function(korvex_add_googletest)

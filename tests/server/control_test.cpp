@@ -11,6 +11,7 @@
 #include <map>
 #include <string>
 
+#include "AtlHost.h"
 #include "ExpectedTexts.h"
 #include "KorvexDll.h"
 #include "Savolin_TLB.h"
@@ -377,8 +378,8 @@ TEST_F(Control, DrawPaintsTheBevelTheFillAndThePictureCentred) {
     SetPixelSize(object.Get(), 12, 12);
     clear();
     RECTL small{5, 7, 17, 19};
-    ASSERT_EQ(S_OK, view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &small,
-                               nullptr, nullptr, 0));
+    ASSERT_EQ(S_OK, view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &small, nullptr,
+                               nullptr, 0));
     EXPECT_EQ(lime, GetPixel(dc, 5 + 3, 7 + 8));
     EXPECT_EQ(highlight, GetPixel(dc, 5, 7));
     EXPECT_EQ(untouched, GetPixel(dc, 5 + 13, 7 + 8));
@@ -475,18 +476,12 @@ TEST_F(Control, TheWindowIsParkedUntilAForeignContainerActivatesItInPlace) {
     EXPECT_FALSE(IsWindowVisible(GetParent(parked)));
 
     // Wine's ATL host creates "Addin.Korvex" by its ProgID and activates it in place.
-    HMODULE atl = LoadLibraryW(L"atl100.dll");
-    ASSERT_NE(nullptr, atl);
-    auto axWinInit = reinterpret_cast<BOOL(WINAPI*)()>(
-        reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxWinInit")));
-    auto axGetControl = reinterpret_cast<HRESULT(WINAPI*)(HWND, IUnknown**)>(
-        reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxGetControl")));
-    ASSERT_TRUE(axWinInit && axGetControl && axWinInit());
-    HWND host = CreateWindowExW(0, L"AtlAxWin100", L"Addin.Korvex", WS_POPUP | WS_VISIBLE, 10, 10,
-                                120, 90, nullptr, nullptr, nullptr, nullptr);
+    const AtlHost& atl = AtlHost::Instance();
+    ASSERT_TRUE(atl.Ready());
+    HWND host = atl.Create(L"Addin.Korvex", WS_POPUP | WS_VISIBLE, 120, 90);
     ASSERT_NE(nullptr, host);
     TComPtr<IUnknown> hosted;
-    ASSERT_EQ(S_OK, axGetControl(host, hosted.Put()));
+    ASSERT_EQ(S_OK, atl.Control(host, hosted.Put()));
     EXPECT_TRUE(Query<IKorvex>(hosted.Get(), IID_IKorvex));
     HWND window = FindWindowExW(host, nullptr, L"TAxCtrl", nullptr);
     ASSERT_NE(nullptr, window);
@@ -510,9 +505,6 @@ TEST_F(Control, TheWindowIsParkedUntilAForeignContainerActivatesItInPlace) {
 
     hosted.Reset();
     DestroyWindow(host);
-    // The host initialised OLE for this thread.
-    OleUninitialize();
-    FreeLibrary(atl);
 }
 
 } // namespace

@@ -5,7 +5,9 @@
 // frame only once RTS is set (the PC listening), as on a half-duplex line. Tests steer it on a
 // loopback TCP control channel (one command a line, answered by lines and "ok" or "error ...")
 // and read back what it recorded: every frame received with the RTS/DTR state while each byte
-// came in, every answer sent, and every line event the line shim reported.
+// came in, every answer sent, and every line event the line shim reported. Tests can also make
+// noise on the line ("burst"), take the board away and bring it back ("unplug", "plug"), and
+// remove and restore the COM port's link ("unlink", "link").
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
@@ -256,6 +258,7 @@ private:
     struct OutByte {
         long long dueNs;
         char byte;
+        bool noise; // a burst's byte, not part of an answer
     };
 
     Options opt_;
@@ -300,10 +303,42 @@ private:
         cfmakeraw(&tio);
         cfsetspeed(&tio, B9600);
         tcsetattr(slaveKeep_, TCSANOW, &tio);
-        if (!opt_.link.empty()) {
+        linkTerminal();
+    }
+
+    // The COM port's link in the prefix points at the terminal (again).
+    void linkTerminal() {
+        if (opt_.link.empty() || master_ < 0)
+            return;
+        unlink(opt_.link.c_str());
+        if (symlink(slavePath_.c_str(), opt_.link.c_str()) != 0)
+            die("symlink " + opt_.link);
+    }
+
+    // The board goes away: its terminal is closed under any program that holds the port, and
+    // the COM port's link and the line socket are gone, until "plug" brings a new terminal.
+    void unplug() {
+        if (master_ < 0)
+            return;
+        if (!opt_.link.empty())
             unlink(opt_.link.c_str());
-            if (symlink(slavePath_.c_str(), opt_.link.c_str()) != 0)
-                die("symlink " + opt_.link);
+        close(slaveKeep_);
+        close(master_);
+        close(lines_);
+        unlink(socketPath_.c_str());
+        master_ = slaveKeep_ = lines_ = -1;
+        partial_ = Received{};
+        answerPending_ = false;
+        out_.clear();
+    }
+
+    // Noise on the line: n random bytes, none a frame start, sent now at line pacing.
+    void queueBurst(int n) {
+        long long due = std::max(nowNs(), out_.empty() ? 0LL : out_.back().dueNs);
+        for (int i = 0; i < n; ++i) {
+            char b = static_cast<char>(rng_() & 255);
+            due += byteNs_;
+            out_.push_back({due, b == 2 ? char(0x7F) : b, true});
         }
     }
 
@@ -432,7 +467,7 @@ private:
         long long due = now + delayMs_ * kMs;
         for (char b : wire) {
             due += byteNs_;
-            out_.push_back({due, b});
+            out_.push_back({due, b, false});
             due += gapMs_ * kMs;
         }
         sending_ = Sent{};
@@ -483,16 +518,16 @@ private:
 
     void sendDueBytes() {
         while (!out_.empty() && nowNs() >= out_.front().dueNs) {
-            char b = out_.front().byte;
+            OutByte o = out_.front();
             out_.pop_front();
-            if (write(master_, &b, 1) != 1)
+            if (write(master_, &o.byte, 1) != 1 || o.noise)
                 continue; // nobody listening: the byte is lost, as on a real line
             long long t = nowNs();
             if (sending_.bytes.empty())
                 sending_.startNs = t;
-            sending_.bytes.push_back(b);
+            sending_.bytes.push_back(o.byte);
             sending_.endNs = t;
-            if (out_.empty())
+            if (std::none_of(out_.begin(), out_.end(), [](const OutByte& b) { return !b.noise; }))
                 answers_.push_back(sending_);
         }
     }
@@ -585,6 +620,9 @@ private:
             rtsWait_ = arg(0) != 0;
         } else if (cmd == "get" && words.size() == 1 && words[0] == "status") {
             out << "status " << board_.status(nowNs()) << "\n";
+        } else if (cmd == "idle") {
+            // Nothing received half, nothing to answer, nothing left to send.
+            out << "idle " << (partial_.bytes.empty() && !answerPending_ && out_.empty()) << "\n";
         } else if (cmd == "now") {
             out << "now " << nowNs() << "\n";
         } else if (cmd == "pts") {
@@ -602,6 +640,20 @@ private:
         } else if (cmd == "events") {
             for (const auto& e : events_)
                 out << e.kind << " " << e.ns << " " << e.rts << " " << e.dtr << "\n";
+        } else if (cmd == "burst" && args.size() == 1) {
+            queueBurst(static_cast<int>(arg(0)));
+        } else if (cmd == "unplug") {
+            unplug();
+        } else if (cmd == "plug") {
+            if (master_ < 0) {
+                openTerminal();
+                openLineSocket();
+            }
+        } else if (cmd == "unlink") {
+            if (!opt_.link.empty())
+                unlink(opt_.link.c_str());
+        } else if (cmd == "link") {
+            linkTerminal();
         } else if (cmd == "quit") {
             stop_ = true;
         } else {
