@@ -14,6 +14,15 @@ const char kWriteFailed[] =
 const char kPathFailed[] =
     "\xCD\xE5 \xF3\xE4\xE0\xEB\xEE\xF1\xFC \xEE\xEF\xF0\xE5\xE4\xE5\xEB\xE8"
     "\xF2\xFC \xEF\xEE\xEB\xED\xFB\xE9 \xEF\xF3\xF2\xFC \xF4\xE0\xE9\xEB\xE0";
+// "Не удалось прочитать файл настроек" (the settings file could not be read)
+const char kReadFailed[] =
+    "\xCD\xE5 \xF3\xE4\xE0\xEB\xEE\xF1\xFC \xEF\xF0\xEE\xF7\xE8\xF2\xE0\xF2\xFC "
+    "\xF4\xE0\xE9\xEB \xED\xE0\xF1\xF2\xF0\xEE\xE5\xEA";
+// "Файл настроек не был прочитан и не перезаписан" (the file was not read, so not overwritten)
+const char kNotOverwritten[] =
+    "\xD4\xE0\xE9\xEB \xED\xE0\xF1\xF2\xF0\xEE\xE5\xEA \xED\xE5 \xE1\xFB\xEB "
+    "\xEF\xF0\xEE\xF7\xE8\xF2\xE0\xED \xE8 \xED\xE5 "
+    "\xEF\xE5\xF0\xE5\xE7\xE0\xEF\xE8\xF1\xE0\xED";
 // "код" (code)
 const char kCode[] = "\xEA\xEE\xE4";
 
@@ -59,6 +68,18 @@ std::string FullPath(const std::string& fileName) {
 bool FileExists(const std::string& path) {
     DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The profile functions read a file they cannot open as an empty one, without a word; so the
+// file is opened once here first, as they would open it.
+bool FileReadable(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(file);
+    return true;
 }
 
 // Writes the platform's cached copy of the file out and drops it, so that the next call reads
@@ -295,6 +316,12 @@ void TContacts::LoadFromFile(const std::string& fileName) {
         LoadDefaults();
         return;
     }
+    if (!FileReadable(path)) {
+        // Its contents are unknown, so no save may replace it; the list stays as it was.
+        FUnreadFile = path;
+        RaiseLastError(kReadFailed, fileName);
+    }
+    FUnreadFile.clear();
     FlushProfile(path);
     Clear();
     PortNumber = ReadInt(path, kCommon, kPortNumber, 1);
@@ -325,7 +352,10 @@ void TContacts::LoadFromFile(const std::string& fileName) {
 }
 
 void TContacts::SaveToFile(const std::string& fileName) const {
-    TTempFile file(FullPath(fileName));
+    const std::string path = FullPath(fileName);
+    if (path == FUnreadFile && FileExists(path))
+        throw EContactError(std::string(kNotOverwritten) + " \"" + fileName + "\"");
+    TTempFile file(path);
     file.Write(kCommon, kPortNumber, std::to_string(PortNumber));
     for (int i = 0; i < Count(); ++i) {
         const TContactRec& rec = Items(i).Data;

@@ -79,13 +79,14 @@ public:
 
     // Replaces the contacts and PortNumber from the settings file, or with the built-in set when
     // no such file exists (no file is made then). Raises EContactError when the name cannot be
-    // resolved to a full path.
+    // resolved to a full path, or when the file exists but cannot be read; the list is then left
+    // as it was, and that file is never overwritten by SaveToFile until it has been read.
     void LoadFromFile(const std::string& fileName);
 
     // Writes PortNumber and every contact as the complete new settings file: the file is built
     // under a temporary name in the same folder and then replaces the old one in one step.
-    // Raises EContactError on any failure; the old file is then left as it was and the
-    // temporary file is removed.
+    // Raises EContactError on any failure, and for a file that could not be read; the old file
+    // is then left as it was and the temporary file is removed.
     void SaveToFile(const std::string& fileName) const;
 
     // Replaces the contacts with the built-in set of eight and sets PortNumber to 1.
@@ -102,6 +103,8 @@ private:
     std::unique_ptr<TContact> Detach(const TContact& contact);
 
     std::vector<std::unique_ptr<TContact>> FItems;
+    // The full path of a settings file that exists but could not be read, or empty.
+    std::string FUnreadFile;
 };
 
 // Reads an INI value as an integer: optional blanks, an optional sign, then decimal digits

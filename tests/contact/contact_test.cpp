@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 #include <new>
+#include <random>
 
 #include "untContact.h"
 
@@ -311,6 +312,51 @@ TEST_F(ContactFile, FailedSaveRaisesAndKeepsTheOldFile) {
 
     EXPECT_THROW(list.SaveToFile(Dir + "no-such-folder\\q.ini"), EContactError);
     EXPECT_EQ(std::vector<std::string>{"q.ini"}, Files());
+}
+
+// A megabyte of what a damaged or foreign file may hold: binary noise with NUL bytes, lines
+// without an end, stray brackets and equals signs, and one value far longer than any buffer.
+TEST_F(ContactFile, AMegabyteOfGarbageLoadsTheContactsItHolds) {
+    std::mt19937 random(1208);
+    auto noise = [&](size_t n) {
+        std::string bytes;
+        for (size_t i = 0; i < n; ++i)
+            bytes += static_cast<char>(random() % 256);
+        return bytes;
+    };
+    const std::string longDevice(300000, 'L');
+    std::string text = "[Common]\r\nPortNumber=4\r\n" + noise(300000) + "\r\n";
+    text += "[a]\r\n" + std::string(kContactKeys) + noise(300000) + "\r\n";
+    text += "[b]\r\nName=B\r\nMask=2\r\nDevice=" + longDevice +
+            "\r\nPulseTime=7\r\nSetPulseTime=0\r\nSetDeviceState=0\r\n[[=]\r\n==\r\n\r" +
+            noise(100000);
+    ASSERT_GT(text.size(), 1000000u);
+    TContacts list;
+    Load(list, text);
+    EXPECT_EQ(4, list.PortNumber);
+    ASSERT_EQ(2, list.Count());
+    EXPECT_EQ(Rec(1, "N", "D", 5, true, true), list.Items(0).Data);
+    EXPECT_EQ(Rec(2, "B", longDevice, 7, false, false), list.Items(1).Data);
+}
+
+TEST_F(ContactFile, AFileThatCannotBeReadIsNeitherLoadedNorOverwritten) {
+    const std::string kept = "[Common]\r\nPortNumber=9\r\n[x]\r\n" + std::string(kContactKeys);
+    const std::string path = Write(kept);
+    TContacts list;
+    list.LoadDefaults();
+    // Another program holds the file open and shares nothing.
+    HANDLE holder = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+    EXPECT_THROW(list.LoadFromFile(path), EContactError);
+    EXPECT_EQ(kBuiltIn, Records(list));
+    CloseHandle(holder);
+    // Readable again, but still unread: a save must not replace what nobody has seen.
+    EXPECT_THROW(list.SaveToFile(path), EContactError);
+    EXPECT_EQ(kept, Read());
+    list.LoadFromFile(path);
+    EXPECT_EQ(9, list.PortNumber);
+    list.SaveToFile(path);
+    EXPECT_NE(kept, Read());
 }
 
 TEST(ContactOwnership, ListOwnsAndFreesItsContacts) {
