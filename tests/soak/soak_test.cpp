@@ -397,8 +397,8 @@ TEST_F(Soak, EveryOperationEndsInADefinedResultWithinItsBound) {
             boardCodes += count;
         else
             std::printf(" %ld x%lu,", static_cast<long>(code), count);
-    std::printf(" board's own codes 1-255 x%lu\n  worst: %.0f ms of a %.0f ms bound (%s)\n", worstMs, worstBoundMs,
-                worstWhat.c_str());
+    std::printf(" board's own codes 1-255 x%lu\n  worst: %.0f ms of a %.0f ms bound (%s)\n",
+                boardCodes, worstMs, worstBoundMs, worstWhat.c_str());
     std::printf("  growth: %ld handles, %ld private bytes\n",
                 static_cast<long>(end.handles) - static_cast<long>(start.handles),
                 static_cast<long>(end.privateBytes) - static_cast<long>(start.privateBytes));
