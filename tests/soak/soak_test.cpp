@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "ExpectedTexts.h"
+#include "KorvexDll.h"
 #include "ProcessUsage.h"
 #include "Savolin_TLB.h"
 #include "SimControl.h"
@@ -120,12 +121,7 @@ class Soak : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
-        HMODULE module = LoadLibraryW(L"" KORVEX_DLL);
-        ASSERT_NE(nullptr, module);
-        auto registerServer = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
-            reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")));
-        ASSERT_EQ(S_OK, registerServer());
-        FreeLibrary(module);
+        ASSERT_EQ(S_OK, RegisterKorvexDll());
         ASSERT_EQ(S_OK, CoCreateInstance(CLSID_Korvex, nullptr, CLSCTX_INPROC_SERVER, IID_IKorvex,
                                          korvex.PutVoid()));
         board.reset();
