@@ -16,7 +16,7 @@ JOBS ?= 2
 toolchain_win32 := $(ROOT)/cmake/toolchain-i686.cmake
 toolchain_win64 := $(ROOT)/cmake/toolchain-x86_64.cmake
 
-.PHONY: all setup native build prefix test demo bench fuzz soak dist clean format
+.PHONY: all setup native build prefix quiet-build test demo bench fuzz soak dist clean format
 
 all: build
 
@@ -67,18 +67,20 @@ test: build prefix
 	  (cd $(BUILD)/$$a && ctest --output-on-failure --timeout 900) || status=1; \
 	done; $(RIG) shutdown; exit $$status
 
-# The demo's build is quiet; its log is shown only when the build fails.
-demo:
+# The long runs build quietly; the build's log is shown only when the build fails.
+quiet-build:
 	@mkdir -p $(BUILD)
-	@$(MAKE) --no-print-directory build prefix >$(BUILD)/demo-build.log 2>&1 || \
-	  { cat $(BUILD)/demo-build.log; exit 1; }
+	@$(MAKE) --no-print-directory build prefix >$(BUILD)/build.log 2>&1 || \
+	  { cat $(BUILD)/build.log; exit 1; }
+
+demo: quiet-build
 	@bash $(ROOT)/tools/demo.sh $(BUILD)/win32
 
 bench: build prefix
 	@bash $(ROOT)/bench/run.sh $(BUILD)/win32; $(RIG) shutdown
 
 # About 2 to 3 minutes an architecture at the default 50 million answers.
-fuzz: build prefix
+fuzz: quiet-build
 	@status=0; for a in $(ARCHS); do \
 	  echo "== answer fuzz, $$a"; \
 	  KORVEX_FUZZ_CASES=$${KORVEX_FUZZ_CASES:-50000000} $(RIG) wine \
@@ -86,12 +88,12 @@ fuzz: build prefix
 	done; $(RIG) shutdown; exit $$status
 
 # About 3 minutes an architecture at the default 2000 operations.
-soak: build prefix
+soak: quiet-build
 	@status=0; for a in $(ARCHS); do \
 	  echo "== fault soak, $$a"; \
 	  (cd $(BUILD)/$$a && KORVEX_SOAK_OPS=$${KORVEX_SOAK_OPS:-2000} \
 	    ctest -R soak_tests -V --timeout 900 >soak.log 2>&1); s=$$?; \
-	  sed -n 's/^[0-9]*: //p' $(BUILD)/$$a/soak.log | grep -v '^\['; \
+	  sed -n 's/^[0-9]*: //p' $(BUILD)/$$a/soak.log | grep -E '^(soak:|  |.*Failure|operation )'; \
 	  [ $$s -eq 0 ] || status=1; \
 	done; $(RIG) shutdown; exit $$status
 

@@ -7,6 +7,7 @@
 #   rig.sh server                      start the display, and wineserver with the line shim
 #   rig.sh start NAME COM CONTROL      start a simulated board as COM<COM>, steered on TCP CONTROL
 #   rig.sh stop NAME                   stop that board
+#   rig.sh tell CONTROL COMMAND...     steer the board on TCP CONTROL ("fault silent", "status 5")
 #   rig.sh wine PROGRAM [ARGS...]      run a Windows program in the prefix (Wine's own programs
 #                                      such as cscript and regsvr32 run as 32-bit ones)
 #   rig.sh wine64 PROGRAM [ARGS...]    run Wine's own programs as 64-bit ones
@@ -148,6 +149,22 @@ stop_board() {
   rm -f "$pidfile"
 }
 
+# Sends one command line to a board's control channel and prints its reply.
+tell_board() {
+  local control=$1 line status=0
+  shift
+  exec 3<>"/dev/tcp/127.0.0.1/$control"
+  echo "$*" >&3
+  while read -r -t 10 line <&3; do
+    line=${line%$'\r'}
+    [ "$line" = ok ] && break
+    echo "$line"
+    case $line in error*) status=1; break ;; esac
+  done
+  exec 3<&-
+  return $status
+}
+
 # Wine's own device services can outlive a killed wineserver; nothing of this prefix may be
 # left running after a shutdown.
 kill_prefix_processes() {
@@ -167,6 +184,7 @@ case "${1:-}" in
   server) start_server ;;
   start) start_board "$2" "$3" "$4" ;;
   stop) stop_board "$2" ;;
+  tell) shift; tell_board "$@" ;;
   wine) shift; start_server; exec wine "$@" ;;
   wine64) shift; start_server; exec /usr/lib/wine/wine64 "$@" ;;
   shutdown)
@@ -175,5 +193,5 @@ case "${1:-}" in
     kill_prefix_processes
     rm -f "$run/wineserver.pid"
     stop_display ;;
-  *) sed -n '2,12p' "$0" >&2; exit 2 ;;
+  *) sed -n '2,14p' "$0" >&2; exit 2 ;;
 esac

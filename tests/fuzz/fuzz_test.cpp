@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "ExpectedTexts.h"
+#include "SimControl.h"
 #include "untDriver.h"
 
 namespace {
@@ -70,16 +71,6 @@ void SetFields(TDriver& d, const Decoded& f) {
     d.DeviceNumber = f.number;
 }
 
-std::string Dump(const Bytes& bytes) {
-    std::string text;
-    char digits[4];
-    for (unsigned char b : bytes) {
-        std::snprintf(digits, sizeof digits, "%02X ", b);
-        text += digits;
-    }
-    return text;
-}
-
 uint8_t Xor(const Bytes& bytes) {
     uint8_t x = 0;
     for (unsigned char b : bytes)
@@ -98,7 +89,7 @@ struct Outcome {
 Outcome Expect(const Bytes& answer, Decoded fields) {
     using namespace expected;
     Bytes header = answer.substr(0, 4);
-    Outcome out{0, kNoError, Dump(header), fields};
+    Outcome out{0, kNoError, sim::toHex(header), fields};
     auto fail = [&](int code, const std::string& text) {
         out.code = code;
         out.text = text;
@@ -111,7 +102,7 @@ Outcome Expect(const Bytes& answer, Decoded fields) {
         return fail(-199, kNotStx);
     size_t length = static_cast<unsigned char>(header[3]);
     Bytes rest = answer.substr(4, length + 1);
-    out.input += " " + Dump(rest);
+    out.input += " " + sim::toHex(rest);
     if (rest.size() < length + 1)
         return fail(-1, kNoLink);
     Bytes payload = rest.substr(0, length);
@@ -274,7 +265,7 @@ TEST(AnswerFuzz, EveryAnswerEndsInADefinedResultAndOnlyAGoodOneChangesTheFields)
         good += expected.code == 0;
         if (!ok) {
             ++failures;
-            ADD_FAILURE() << "answer " << Dump(answer) << "\n  code " << code << " text "
+            ADD_FAILURE() << "answer " << sim::toHex(answer) << "\n  code " << code << " text "
                           << driver.ResultDescription << " input [" << driver.Input
                           << "]\n  expected " << expected.code << " " << expected.text << " ["
                           << expected.input << "]";

@@ -7,20 +7,12 @@
 #include <vector>
 
 #include "ExpectedTexts.h"
+#include "KorvexDll.h"
 #include "SimControl.h"
 
 namespace {
 
-// A build path in the prefix's view of the file system, with backslashes.
-std::wstring WindowsPath(std::wstring path) {
-    for (wchar_t& c : path)
-        if (c == L'/')
-            c = L'\\';
-    return path;
-}
-
 const std::wstring kKxctl = WindowsPath(L"" KXCTL_EXE);
-const std::wstring kDll = WindowsPath(L"" KORVEX_DLL);
 
 struct Outcome {
     DWORD exit = 0;
@@ -113,9 +105,10 @@ std::vector<std::string> Payloads(sim::SimControl& board) {
     return payloads;
 }
 
-// regsvr32 gets no pipe of ours: Wine's may leave helper processes behind that would hold it.
-void Regsvr32(const std::wstring& options) {
-    std::wstring command = L"regsvr32.exe /s " + options + L"\"" + kDll + L"\"";
+// Unregisters the driver as regsvr32 /u does. regsvr32 gets no pipe of ours: Wine's may leave
+// helper processes behind that would hold it.
+void Unregister() {
+    std::wstring command = L"regsvr32.exe /s /u \"" + kDll + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
@@ -131,7 +124,7 @@ void Regsvr32(const std::wstring& options) {
 
 class KxctlTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { Regsvr32(L""); }
+    static void SetUpTestSuite() { ASSERT_EQ(RegisterKorvexDll(), S_OK); }
     void SetUp() override { board.reset(); }
     sim::SimControl board;
 };
@@ -293,10 +286,10 @@ TEST_F(KxctlTest, APortThatCannotBeOpenedGivesTwo) {
 }
 
 TEST_F(KxctlTest, WithoutTheRegisteredDriverItGivesFour) {
-    Regsvr32(L"/u ");
+    Unregister();
     Outcome text = Kxctl(Port() + L"status");
     Outcome json = Kxctl(Port() + L"--json status");
-    Regsvr32(L"");
+    ASSERT_EQ(RegisterKorvexDll(), S_OK);
     EXPECT_EQ(text.exit, 4u);
     EXPECT_EQ(text.err, "kxctl: the Korvex driver is not registered (Addin.Korvex, 0x80040154); "
                         "register it with register.cmd or install the package\r\n");

@@ -35,14 +35,7 @@ template <class T> TComPtr<T> Query(IUnknown* object, REFIID iid) {
 // A registered Korvex.dll, the apartment of this thread and one new control object.
 class Control : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        HMODULE module = LoadLibraryW(kDll.c_str());
-        ASSERT_NE(nullptr, module);
-        auto registerServer = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
-            reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")));
-        ASSERT_EQ(S_OK, registerServer());
-        FreeLibrary(module);
-    }
+    static void SetUpTestSuite() { ASSERT_EQ(S_OK, RegisterKorvexDll()); }
 
     void SetUp() override {
         ASSERT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));

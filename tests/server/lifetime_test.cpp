@@ -66,13 +66,7 @@ void LiveOnce(unsigned long i) {
 TEST(Lifetime, ThousandsOfControlsComeAndGoAndTheLibraryUnloadsWithoutATrace) {
     const unsigned long lives = EnvNumber("KORVEX_LIFETIME_OBJECTS", 2000);
     ASSERT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
-    {
-        HMODULE module = LoadLibraryW(kDll.c_str());
-        auto registerServer = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
-            reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")));
-        ASSERT_EQ(S_OK, registerServer());
-        FreeLibrary(module);
-    }
+    ASSERT_EQ(S_OK, RegisterKorvexDll());
     ASSERT_TRUE(AtlHost::Instance().Ready());
     // One life of each kind first, so what the system keeps once per process is counted in.
     for (unsigned long i = 0; i < 10; ++i)

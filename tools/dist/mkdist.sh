@@ -28,17 +28,10 @@ stage_common() {
   crlf_bom "$kit/readme-ru.txt" "$dir/readme-ru.txt"
 }
 
-# Quintor.exe comes from its own build target; a tree without it still packages the rest (and
-# says so), so the driver and kxctl can be packaged before the program lands.
 stage_binaries() {
   local dir=$1 build=$2
   mkdir -p "$dir"
-  cp "$build/driver/Korvex.dll" "$build/tools/kxctl/kxctl.exe" "$dir/"
-  if [ -f "$build/testapp/Quintor.exe" ]; then
-    cp "$build/testapp/Quintor.exe" "$dir/"
-  else
-    echo "mkdist: no Quintor.exe in $build/testapp; packaging without it" >&2
-  fi
+  cp "$build/driver/Korvex.dll" "$build/tools/kxctl/kxctl.exe" "$build/testapp/Quintor.exe" "$dir/"
 }
 
 # A product code per architecture and version: the same build installed again is a repair, not a
@@ -57,7 +50,6 @@ make_msi() {
   local next
   next=$(echo "$version" | awk -F. '{ print $1 "." $2 "." $3 + 1 }')
   (cd "$stage" && wixl -a "$arch" -D Version="$version" -D NextRelease="$next" -D Arch="$arch" \
-     -D Quintor="$([ -f Quintor.exe ] && echo yes || echo no)" \
      -D ProductCode="$(product_code "$arch/$version")" -o "$out" "$kit/korvex.wxs")
   rm -rf "$stage"
 }
