@@ -105,10 +105,10 @@ std::vector<std::string> Payloads(sim::SimControl& board) {
     return payloads;
 }
 
-// Unregisters the driver as regsvr32 /u does. regsvr32 gets no pipe of ours: Wine's may leave
-// helper processes behind that would hold it.
-void Unregister() {
-    std::wstring command = L"regsvr32.exe /s /u \"" + kDll + L"\"";
+// Registers the driver, or with "/u " unregisters it, through regsvr32 in a process of its own.
+// regsvr32 gets no pipe of ours: Wine's may leave helper processes behind that would hold it.
+void Regsvr32(const std::wstring& options) {
+    std::wstring command = L"regsvr32.exe /s " + options + L"\"" + kDll + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
@@ -124,7 +124,7 @@ void Unregister() {
 
 class KxctlTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { ASSERT_EQ(RegisterKorvexDll(), S_OK); }
+    static void SetUpTestSuite() { Regsvr32(L""); }
     void SetUp() override { board.reset(); }
     sim::SimControl board;
 };
@@ -286,10 +286,10 @@ TEST_F(KxctlTest, APortThatCannotBeOpenedGivesTwo) {
 }
 
 TEST_F(KxctlTest, WithoutTheRegisteredDriverItGivesFour) {
-    Unregister();
+    Regsvr32(L"/u ");
     Outcome text = Kxctl(Port() + L"status");
     Outcome json = Kxctl(Port() + L"--json status");
-    ASSERT_EQ(RegisterKorvexDll(), S_OK);
+    Regsvr32(L"");
     EXPECT_EQ(text.exit, 4u);
     EXPECT_EQ(text.err, "kxctl: the Korvex driver is not registered (Addin.Korvex, 0x80040154); "
                         "register it with register.cmd or install the package\r\n");
