@@ -37,8 +37,10 @@ reg_has() { "$rig" "$loader" reg query "$1" >/dev/null 2>&1; }
 shortcuts() { find "$prefix" -path "*/Start Menu/Programs/$title/Quintor.lnk" 2>/dev/null; }
 
 # Nothing of the driver registered or installed beforehand: the build's own registration is
-# removed, and so is any package a stopped run left behind.
+# removed, and so is any package a stopped run left behind. The build's registration is given
+# back at the end, as other tests and the demo expect it.
 "$rig" "$loader" regsvr32 /s /u "$(winpath "$build/driver/Korvex.dll")" || true
+trap '"$rig" "$loader" regsvr32 /s "$(winpath "$build/driver/Korvex.dll")" || true' EXIT
 msiexec /x "$(winpath "$msi")" || true
 reg_has "HKCR\\CLSID\\$clsid" && fail "the driver is still registered before the installation"
 

@@ -34,8 +34,11 @@ rm -rf "$work" "$prefix/Korvex kit"
 mkdir -p "$work" "$prefix/Korvex kit"
 "$root/tools/dist/mkdist.sh" zip "$version" "$build32" "$build64" "$work/korvex.zip" 2>/dev/null
 unzip -q "$work/korvex.zip" -d "$prefix/Korvex kit"
+# The builds' own registrations are taken away for the test and given back at its end.
 "$rig" wine regsvr32 /s /u "$(winpath "$build32/driver/Korvex.dll")" || true
 "$rig" wine64 regsvr32 /s /u "$(winpath "$build64/driver/Korvex.dll")" || true
+trap '"$rig" wine regsvr32 /s "$(winpath "$build32/driver/Korvex.dll")" || true
+      "$rig" wine64 regsvr32 /s "$(winpath "$build64/driver/Korvex.dll")" || true' EXIT
 
 said=$(run_cmd register.cmd) || fail "register.cmd failed: $said"
 [ "$said" = "Done: x86\\Korvex.dll is registered.
