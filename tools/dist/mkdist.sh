@@ -47,6 +47,8 @@ make_msi() {
   rm -rf "$stage"
   stage_binaries "$stage" "$build"
   stage_common "$stage" "$build"
+  # The Start-menu entry's icon: Quintor's own, as its build makes it.
+  cp "$build/testapp/quintor32.ico" "$stage/Quintor.ico"
   local next
   next=$(echo "$version" | awk -F. '{ print $1 "." $2 "." $3 + 1 }')
   (cd "$stage" && wixl -a "$arch" -D Version="$version" -D NextRelease="$next" -D Arch="$arch" \
