@@ -10,7 +10,7 @@ rig=$1 build32=$2 build64=$3 version=$4
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 . "$here/board.sh"
-[ -f "$build64/tools/kxctl/kxctl.exe" ] || { echo "no 64-bit build: skipped"; exit 77; }
+[ -f "$build64/kxctl/kxctl.exe" ] || { echo "no 64-bit build: skipped"; exit 77; }
 prefix=${KORVEX_BUILD:-$root/build}/wineprefix/drive_c
 work=$build32/dist/zip-test
 unpacked="$prefix/Korvex kit/korvex-$version"

@@ -31,7 +31,7 @@ stage_common() {
 stage_binaries() {
   local dir=$1 build=$2
   mkdir -p "$dir"
-  cp "$build/driver/Korvex.dll" "$build/tools/kxctl/kxctl.exe" "$build/testapp/Quintor.exe" "$dir/"
+  cp "$build/driver/Korvex.dll" "$build/kxctl/kxctl.exe" "$build/testapp/Quintor.exe" "$dir/"
 }
 
 # A product code per architecture and version: the same build installed again is a repair, not a
