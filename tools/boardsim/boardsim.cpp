@@ -189,9 +189,12 @@ public:
     explicit Simulator(const Options& opt) : opt_(opt), rng_(12345) {
         byteNs_ = 10LL * 1000000000LL / opt.baud;
         board_.reset();
+        // The COM port's link comes last: a board that fails to start leaves no link behind
+        // to a terminal that another program may get next.
+        openControl();
         openTerminal();
         openLineSocket();
-        openControl();
+        linkTerminal();
         if (!opt_.ready.empty()) {
             FILE* f = std::fopen(opt_.ready.c_str(), "w");
             if (f) {
@@ -303,7 +306,6 @@ private:
         cfmakeraw(&tio);
         cfsetspeed(&tio, B9600);
         tcsetattr(slaveKeep_, TCSANOW, &tio);
-        linkTerminal();
     }
 
     // The COM port's link in the prefix points at the terminal (again).
@@ -648,6 +650,7 @@ private:
             if (master_ < 0) {
                 openTerminal();
                 openLineSocket();
+                linkTerminal();
             }
         } else if (cmd == "unlink") {
             if (!opt_.link.empty())
