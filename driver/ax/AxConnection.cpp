@@ -8,9 +8,7 @@ namespace {
 class TEnumOnePoint final : public IEnumConnectionPoints {
 public:
     explicit TEnumOnePoint(IConnectionPoint* point, ULONG position = 0)
-        : point_(point), position_(position) {
-        point_->AddRef();
-    }
+        : point_(TComPtr<IConnectionPoint>::Borrow(point)), position_(position) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         if (!out)

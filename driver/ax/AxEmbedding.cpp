@@ -15,12 +15,6 @@ template <class T> TComPtr<T> Query(IUnknown* object, REFIID iid) {
     return itf;
 }
 
-template <class T> TComPtr<T> Hold(T* itf) {
-    if (itf)
-        itf->AddRef();
-    return TComPtr<T>(itf);
-}
-
 } // namespace
 
 TAxEmbedding::~TAxEmbedding() = default;
@@ -42,7 +36,7 @@ IUnknown* TAxEmbedding::Find(REFIID iid) {
 // --- IOleObject -----------------------------------------------------------------------------
 
 HRESULT TAxEmbedding::SetClientSite(IOleClientSite* site) {
-    clientSite_ = Hold(site);
+    clientSite_ = TComPtr<IOleClientSite>::Borrow(site);
     controlSite_ = Query<IOleControlSite>(site, IID_IOleControlSite);
     return S_OK;
 }

@@ -15,6 +15,12 @@ public:
     TComPtr() = default;
     // Takes over a reference the caller already holds.
     explicit TComPtr(T* p) : p_(p) {}
+    // A reference of its own to an interface the caller only lends.
+    static TComPtr Borrow(T* p) {
+        if (p)
+            p->AddRef();
+        return TComPtr(p);
+    }
     TComPtr(const TComPtr& other) : p_(other.p_) {
         if (p_)
             p_->AddRef();

@@ -60,9 +60,7 @@ HRESULT TAxView::Unfreeze(DWORD) {
 }
 
 HRESULT TAxView::SetAdvise(DWORD aspects, DWORD flags, IAdviseSink* sink) {
-    if (sink)
-        sink->AddRef();
-    viewSink_ = TComPtr<IAdviseSink>(sink);
+    viewSink_ = TComPtr<IAdviseSink>::Borrow(sink);
     viewAspects_ = aspects;
     viewFlags_ = flags;
     return S_OK;

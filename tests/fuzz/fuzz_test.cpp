@@ -11,7 +11,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -19,6 +18,7 @@
 #include <vector>
 
 #include "ExpectedTexts.h"
+#include "EnvNumber.h"
 #include "SimControl.h"
 #include "untDriver.h"
 
@@ -226,11 +226,6 @@ private:
     std::mt19937 random_;
     std::vector<Bytes> corpus_;
 };
-
-unsigned long EnvNumber(const char* name, unsigned long fallback) {
-    const char* text = std::getenv(name);
-    return text && *text ? std::strtoul(text, nullptr, 10) : fallback;
-}
 
 TEST(AnswerFuzz, EveryAnswerEndsInADefinedResultAndOnlyAGoodOneChangesTheFields) {
     const unsigned long cases = EnvNumber("KORVEX_FUZZ_CASES", 20000);

@@ -105,26 +105,9 @@ std::vector<std::string> Payloads(sim::SimControl& board) {
     return payloads;
 }
 
-// Registers the driver, or with "/u " unregisters it, through regsvr32 in a process of its own.
-// regsvr32 gets no pipe of ours: Wine's may leave helper processes behind that would hold it.
-void Regsvr32(const std::wstring& options) {
-    std::wstring command = L"regsvr32.exe /s " + options + L"\"" + kDll + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &startup, &process));
-    DWORD exit = 1;
-    WaitForSingleObject(process.hProcess, 60000);
-    GetExitCodeProcess(process.hProcess, &exit);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    ASSERT_EQ(exit, 0u);
-}
-
 class KxctlTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { Regsvr32(L""); }
+    static void SetUpTestSuite() { ASSERT_EQ(0u, RunRegsvr32(L"")); }
     void SetUp() override { board.reset(); }
     sim::SimControl board;
 };
@@ -286,10 +269,10 @@ TEST_F(KxctlTest, APortThatCannotBeOpenedGivesTwo) {
 }
 
 TEST_F(KxctlTest, WithoutTheRegisteredDriverItGivesFour) {
-    Regsvr32(L"/u ");
+    ASSERT_EQ(0u, RunRegsvr32(L"/u"));
     Outcome text = Kxctl(Port() + L"status");
     Outcome json = Kxctl(Port() + L"--json status");
-    Regsvr32(L"");
+    ASSERT_EQ(0u, RunRegsvr32(L""));
     EXPECT_EQ(text.exit, 4u);
     EXPECT_EQ(text.err, "kxctl: the Korvex driver is not registered (Addin.Korvex, 0x80040154); "
                         "register it with register.cmd or install the package\r\n");

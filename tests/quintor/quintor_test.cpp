@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -15,6 +13,7 @@
 #include <vector>
 
 #include "ExpectedTexts.h"
+#include "KorvexDll.h"
 #include "Operator.h"
 #include "QuintorProbe.h"
 #include "SimControl.h"
@@ -53,13 +52,6 @@ std::string NotAPulseTime(const std::string& text) {
 
 const int kDeviceButtons[] = {ctl::btnOn,     ctl::btnOff,       ctl::btnPulse,
                               ctl::btnAllOff, ctl::btnGetStatus, ctl::btnGetDeviceMetrics};
-
-// Runs Wine's regsvr32 of this architecture on Korvex.dll; returns its exit code.
-int Regsvr32(const std::string& options) {
-    std::string dll = KORVEX_DLL;
-    std::replace(dll.begin(), dll.end(), '/', '\\');
-    return std::system(("regsvr32.exe /s " + options + " \"" + dll + "\"").c_str());
-}
 
 std::string FileText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -102,7 +94,7 @@ class QuintorTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         LetWineDrawTheFrame();
-        ASSERT_EQ(0, Regsvr32(""));
+        ASSERT_EQ(0u, RunRegsvr32(L""));
     }
 
     void SetUp() override {
@@ -297,17 +289,17 @@ TEST_F(QuintorTest, AFileWithoutACompleteContactSectionGivesAListThatSwitchesNot
 }
 
 TEST_F(QuintorTest, WithoutTheRegisteredDriverTheProgramReportsAndEndsWithoutASettingsFile) {
-    ASSERT_EQ(0, Regsvr32("/u"));
+    ASSERT_EQ(0u, RunRegsvr32(L"/u"));
     std::unique_ptr<Operator> failed;
     TMessageBox box;
     try {
         failed = std::make_unique<Operator>(Program());
         box = failed->WaitForMessageBox();
     } catch (...) {
-        Regsvr32("");
+        RunRegsvr32(L"");
         throw;
     }
-    Regsvr32("");
+    RunRegsvr32(L"");
     EXPECT_TRUE(failed->StartFailed());
     char text[512] = "";
     FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,

@@ -6,9 +6,9 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cstdlib>
 
 #include "AtlHost.h"
+#include "EnvNumber.h"
 #include "KorvexDll.h"
 #include "ProcessUsage.h"
 #include "SimControl.h"
@@ -27,11 +27,6 @@ bool HostOnce() {
     if (host)
         DestroyWindow(host);
     return active;
-}
-
-unsigned long EnvNumber(const char* name, unsigned long fallback) {
-    const char* text = std::getenv(name);
-    return text && *text ? std::strtoul(text, nullptr, 10) : fallback;
 }
 
 TComPtr<IKorvex> NewControl() {

@@ -20,23 +20,6 @@ const std::wstring kClassKey = L"CLSID\\{5641586A-5D36-4A53-A61C-B7CAD4BB3740}";
 const std::wstring kProgId = L"Addin.Korvex";
 const std::wstring kLibraryId = L"{129374D0-383D-4DE5-BAEC-AC498C672B1E}";
 
-// Runs Wine's regsvr32 silently on path; returns its exit code.
-DWORD RunRegsvr32(const std::wstring& options, const std::wstring& path) {
-    std::wstring command = L"regsvr32.exe /s " + options + L" \"" + path + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
-        return GetLastError() | 0x80000000u;
-    WaitForSingleObject(process.hProcess, 60000);
-    DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
-}
-
 // A value under HKEY_CLASSES_ROOT as cp1251 bytes (the ANSI view); "<missing>" when absent.
 std::string ValueOf(const std::wstring& key, const char* name = nullptr) {
     std::string narrowKey(key.begin(), key.end());

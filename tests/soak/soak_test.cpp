@@ -16,7 +16,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <functional>
 #include <map>
 #include <random>
@@ -24,6 +23,7 @@
 #include <vector>
 
 #include "ExpectedTexts.h"
+#include "EnvNumber.h"
 #include "KorvexDll.h"
 #include "ProcessUsage.h"
 #include "Savolin_TLB.h"
@@ -38,13 +38,7 @@ using Clock = std::chrono::steady_clock;
 constexpr LONG kTimeout = 150;     // the port's base time-out, ms
 constexpr double kMarginMs = 500;  // what Wine and a busy machine may add to an operation
 constexpr LONG kAny = 0x7FFFFFFF;  // any defined result
-constexpr LONG kNotStxCode = -199; // with its own texts below
 constexpr LONG kGone = 0x7FFFFFFE; // the port vanished under the driver: any defined failure
-
-unsigned long EnvNumber(const char* name, unsigned long fallback) {
-    const char* text = std::getenv(name);
-    return text && *text ? std::strtoul(text, nullptr, 10) : fallback;
-}
 
 std::string Narrow(BSTR text) {
     if (!text)
@@ -200,6 +194,8 @@ struct Scenario {
     const char* name;
     int weight;
     std::function<Prediction(sim::SimControl&, std::mt19937&, LONG readConstant)> arm;
+    // The port is closed first, so the operation has to open it.
+    bool fromClosedPort = false;
 };
 
 int Pick(std::mt19937& random, int low, int high) {
@@ -226,7 +222,7 @@ std::vector<Scenario> Scenarios() {
          [](sim::SimControl& b, std::mt19937& r, LONG) {
              int stx = Pick(r, 3, 255);
              b.fault("stx " + std::to_string(stx));
-             return Prediction{kNotStxCode, kNotStx};
+             return Prediction{-199, kNotStx};
          }},
         {"bad checksum", 4,
          [](sim::SimControl& b, std::mt19937&, LONG) {
@@ -294,7 +290,8 @@ std::vector<Scenario> Scenarios() {
          [](sim::SimControl& b, std::mt19937&, LONG) {
              b.command("unlink");
              return Prediction{-2, kPortUnavailable};
-         }},
+         },
+         true},
     };
 }
 
@@ -326,8 +323,8 @@ TEST_F(Soak, EveryOperationEndsInADefinedResultWithinItsBound) {
         korvex->put_ToggleTime(toggleTime);
         LONG readConstant = op == Op::ToggleStatus ? toggleTime + 100 : kTimeout;
         const Scenario& scenario = scenarios[pickScenario(random)];
-        if (std::string(scenario.name) == "port link gone") {
-            LONG closed = -1; // so the operation opens the port, and finds no link
+        if (scenario.fromClosedPort) {
+            LONG closed = -1;
             korvex->Disconnect(&closed);
         }
         Prediction expected = scenario.arm(board, random, readConstant);
