@@ -1,5 +1,7 @@
 # Korvex: build, test and demo entry points. Each target does its own set-up.
-#   make test    install what is missing, build both architectures, run every test under Wine
+#   make test    install what is missing, build both architectures, run every test under Wine;
+#                a host that cannot run 32-bit programs runs the 64-bit suite only, and
+#                make test ARCHS=win64 does the same anywhere
 #   make demo    build, start the simulated board and run the demonstration against it
 #   make bench   build and run the benchmarks
 #   make fuzz    build and feed the engine many mutated answers (KORVEX_FUZZ_CASES, _SEED)
@@ -10,7 +12,10 @@ ROOT := $(abspath .)
 BUILD := $(ROOT)/build
 NATIVE := $(BUILD)/native
 RIG := $(ROOT)/tools/rig.sh
-ARCHS := win32 win64
+# Both architectures are always built; ARCHS names those whose programs are run.
+BUILD_ARCHS := win32 win64
+ARCHS ?= win32 win64
+export KORVEX_ARCHS := $(ARCHS)
 JOBS ?= 2
 
 toolchain_win32 := $(ROOT)/cmake/toolchain-i686.cmake
@@ -23,11 +28,12 @@ all: build
 setup:
 	@bash $(ROOT)/tools/setup-host.sh
 
-# Native tools: the simulated board and the line shim of both classes.
+# Native tools: the simulated board, the line shim of both classes, and the probe that tells
+# whether this host runs 32-bit code (building it needs no 32-bit code to run).
 SHIM_SRC := $(ROOT)/tools/lineshim/lineshim.c
 SIM_SRC := $(wildcard $(ROOT)/tools/boardsim/*.cpp $(ROOT)/tools/boardsim/*.h)
 NATIVE_OUT := $(NATIVE)/boardsim $(NATIVE)/lib/x86_64-linux-gnu/liblineshim.so \
-              $(NATIVE)/lib/i386-linux-gnu/liblineshim.so
+              $(NATIVE)/lib/i386-linux-gnu/liblineshim.so $(NATIVE)/probe32
 
 native: setup $(NATIVE_OUT)
 
@@ -43,6 +49,10 @@ $(NATIVE)/lib/i386-linux-gnu/liblineshim.so: $(SHIM_SRC)
 	@mkdir -p $(@D)
 	gcc -m32 -O2 -Wall -Wextra -Werror -shared -fPIC -o $@ $< -ldl
 
+$(NATIVE)/probe32: $(ROOT)/tools/probe32/probe32.c
+	@mkdir -p $(@D)
+	gcc -m32 -O2 -Wall -Wextra -Werror -nostdlib -static -o $@ $<
+
 # One CMake build per architecture, configured once.
 define arch_rules
 .PHONY: build-$(1) test-$(1)
@@ -54,18 +64,16 @@ build-$(1): setup
 test-$(1): build prefix
 	@cd $(BUILD)/$(1) && ctest --output-on-failure --timeout 900; s=$$$$?; $(RIG) shutdown; exit $$$$s
 endef
-$(foreach a,$(ARCHS),$(eval $(call arch_rules,$(a))))
+$(foreach a,$(BUILD_ARCHS),$(eval $(call arch_rules,$(a))))
 
-build: native $(ARCHS:%=build-%)
+build: native $(BUILD_ARCHS:%=build-%)
 
 prefix: native
 	@$(RIG) prefix
 
+# Ends with one line per suite: how many passed, or why it did not run.
 test: build prefix
-	@status=0; for a in $(ARCHS); do \
-	  echo "== tests, $$a"; \
-	  (cd $(BUILD)/$$a && ctest --output-on-failure --timeout 900) || status=1; \
-	done; $(RIG) shutdown; exit $$status
+	@bash $(ROOT)/tools/suites.sh $(BUILD)
 
 # The long runs build quietly; the build's log is shown only when the build fails.
 quiet-build:
@@ -73,15 +81,26 @@ quiet-build:
 	@$(MAKE) --no-print-directory build prefix >$(BUILD)/build.log 2>&1 || \
 	  { cat $(BUILD)/build.log; exit 1; }
 
+# The long runs use the architectures whose programs run here (ARCHS and the host decide):
+# demo and bench the first of them, the 32-bit build where it runs. Their first line names the
+# builds they use and why one is left out. $(call runs_on,WHAT,one|all) sets $$archs.
+define runs_on
+archs=$$($(RIG) archs) || exit 1; [ -n "$$archs" ] || { echo "$(1): no build can run here"; exit 1; }; \
+[ $(2) = one ] && archs=$${archs%% *}; \
+names=$$(echo "$$archs" | sed 's/win32/32-bit/; s/win64/64-bit/; s/ / and /'); \
+case " $$archs " in *" win32 "*) why= ;; *) why="; not the 32-bit one: $$($(RIG) why win32)" ;; esac; \
+echo "$(1): the $$names build$$([ "$${archs#* }" = "$$archs" ] || echo s)$$why"
+endef
+
 demo: quiet-build
-	@bash $(ROOT)/tools/demo.sh $(BUILD)/win32
+	@$(call runs_on,demo,one); bash $(ROOT)/tools/demo.sh $(BUILD)/$$archs
 
 bench: build prefix
-	@bash $(ROOT)/bench/run.sh $(BUILD)/win32; $(RIG) shutdown
+	@$(call runs_on,bench,one); bash $(ROOT)/bench/run.sh $(BUILD)/$$archs; $(RIG) shutdown
 
 # About 2 to 3 minutes an architecture at the default 50 million answers.
 fuzz: quiet-build
-	@status=0; for a in $(ARCHS); do \
+	@$(call runs_on,fuzz,all); status=0; for a in $$archs; do \
 	  echo "== answer fuzz, $$a"; \
 	  KORVEX_FUZZ_CASES=$${KORVEX_FUZZ_CASES:-50000000} $(RIG) wine \
 	    $(BUILD)/$$a/tests/fuzz/fuzz_tests.exe --gtest_brief=1 || status=1; \
@@ -89,7 +108,7 @@ fuzz: quiet-build
 
 # About 3 minutes an architecture at the default 2000 operations.
 soak: quiet-build
-	@status=0; for a in $(ARCHS); do \
+	@$(call runs_on,soak,all); status=0; for a in $$archs; do \
 	  echo "== fault soak, $$a"; \
 	  (cd $(BUILD)/$$a && KORVEX_SOAK_OPS=$${KORVEX_SOAK_OPS:-2000} \
 	    ctest -R soak_tests -V --timeout 900 >soak.log 2>&1); s=$$?; \

@@ -9,9 +9,18 @@
 #   rig.sh stop NAME                   stop that board
 #   rig.sh tell CONTROL COMMAND...     steer the board on TCP CONTROL ("fault silent", "status 5")
 #   rig.sh wine PROGRAM [ARGS...]      run a Windows program in the prefix (Wine's own programs
-#                                      such as cscript and regsvr32 run as 32-bit ones)
+#                                      such as cscript and regsvr32 run as 32-bit ones where
+#                                      32-bit programs run, as 64-bit ones elsewhere)
 #   rig.sh wine64 PROGRAM [ARGS...]    run Wine's own programs as 64-bit ones
+#   rig.sh host32                      say "yes" when this host runs 32-bit x86 code, else "no"
+#   rig.sh archs                       the architectures whose programs run here ("win32 win64")
+#   rig.sh why ARCH                    why ARCH's programs do not run here (nothing when they do)
+#   rig.sh loader                      the Wine loader that "rig.sh wine" and the prefix use
 #   rig.sh shutdown                    stop every board, the wineserver and the display
+#
+# KORVEX_ARCHS (make's ARCHS) names the architectures wanted, "win32 win64" by default; without
+# win32 the rig works as on a host that cannot run 32-bit programs. KORVEX_HOST32 (yes or no)
+# carries the probe's answer from a caller that asked already.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -33,6 +42,43 @@ export KORVEX_LINES_DIR=$run
 unset DISPLAY
 
 mkdir -p "$run"
+
+# Whether the kernel runs 32-bit x86 code: a tiny 32-bit program either runs or fails to start.
+# Package state cannot tell (the 32-bit Wine installs fine where it can never run).
+host_runs_32bit() {
+  case ${KORVEX_HOST32:-} in
+    yes) return 0 ;;
+    no) return 1 ;;
+  esac
+  local probe=${KORVEX_PROBE32:-$native/probe32}
+  [ -x "$probe" ] || { echo "rig: no $probe; run make native first" >&2; exit 1; }
+  "$probe" >/dev/null 2>&1
+}
+
+# Why an architecture's programs cannot run here; nothing when they can.
+why_not() {
+  case " ${KORVEX_ARCHS:-win32 win64} " in
+    *" $1 "*) ;;
+    *) echo "ARCHS=${KORVEX_ARCHS:-}"; return ;;
+  esac
+  [ "$1" = win32 ] && ! host_runs_32bit && echo "this host cannot run 32-bit programs"
+  return 0
+}
+
+# One loader rule for everything that starts Wine. Debian's wine wrapper starts the 32-bit loader
+# whenever it is installed, and that loader cannot start where 32-bit code does not run; the
+# 64-bit loader then serves 64-bit programs and Wine's own programs, and makes the prefix.
+choose_loader() {
+  if [ -z "$(why_not win32)" ]; then
+    wine_loader=wine
+    prefix_kind="win32 win64"
+  else
+    wine_loader=/usr/lib/wine/wine64
+    prefix_kind=win64
+    # Programs that Wine starts from Windows programs use the same loader.
+    export WINELOADER=$wine_loader
+  fi
+}
 
 # Every program of a Wine session draws on the display its first program had, so the session
 # gets one for its whole life: KORVEX_DISPLAY when given, otherwise a private Xvfb started with
@@ -73,15 +119,34 @@ stop_display() {
 
 use_display
 
+# Wine's own fonts (Debian's fonts-wine). Debian's Wine looks for them in a folder it cannot
+# open, so it draws every face with a wide substitute and the caption buttons as letters. In the
+# prefix's Fonts folder, named by the font entries that wineboot wrote for code page 1251, they
+# load: the Cyrillic "MS Sans Serif" and Courier (bitmap fonts), Tahoma and Marlett. Wine has no
+# "Courier New"; its Courier has the same advance at 10 pt.
+add_wine_fonts() {
+  cp /usr/share/wine/fonts/*.fon /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+  "$wine_loader" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Courier New' /t REG_SZ \
+    /d Courier /f >/dev/null 2>&1
+}
+
+# The prefix remembers which loaders made it. One made by both serves the 64-bit loader alone;
+# one made by the 64-bit loader alone is made again for a run that starts 32-bit programs too.
 make_prefix() {
-  [ -f "$WINEPREFIX/.korvex-ready" ] && return 0
+  choose_loader
+  local made="loaders: $prefix_kind; fonts: wine" have
+  have=$(cat "$WINEPREFIX/.korvex-ready" 2>/dev/null || true)
+  [ "$have" = "$made" ] && return 0
+  [ "$have" = "loaders: win32 win64; fonts: wine" ] && [ "$prefix_kind" = win64 ] && return 0
+  [ -f "$run/wineserver.pid" ] && kill "$(cat "$run/wineserver.pid")" 2>/dev/null || true
   rm -rf "$WINEPREFIX"
   mkdir -p "$(dirname "$WINEPREFIX")"
-  (LD_PRELOAD= wine wineboot -i >/dev/null 2>&1 && LD_PRELOAD= wineserver -w) || {
+  (LD_PRELOAD= "$wine_loader" wineboot -i >/dev/null 2>&1 && LD_PRELOAD= add_wine_fonts &&
+    LD_PRELOAD= wineserver -w) || {
     echo "rig: could not make the Wine prefix $WINEPREFIX" >&2
     exit 1
   }
-  touch "$WINEPREFIX/.korvex-ready"
+  echo "$made" >"$WINEPREFIX/.korvex-ready"
 }
 
 # The device is opened by wineserver, so it must carry the shim (for the exclusive open);
@@ -115,7 +180,7 @@ start_server() {
     if server_socket >/dev/null; then
       # The first program starts Wine's own services, which inherit its output and outlive
       # it; start them here with no output attached, so no test's pipe is held open.
-      wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+      "$wine_loader" cmd /c exit </dev/null >/dev/null 2>&1 || true
       return 0
     fi
     sleep 0.05
@@ -185,7 +250,14 @@ case "${1:-}" in
   start) start_board "$2" "$3" "$4" ;;
   stop) stop_board "$2" ;;
   tell) shift; tell_board "$@" ;;
-  wine) shift; start_server; exec wine "$@" ;;
+  host32) host_runs_32bit && echo yes || echo no ;;
+  archs)
+    archs=()
+    for a in win32 win64; do [ -z "$(why_not $a)" ] && archs+=("$a"); done
+    echo "${archs[*]}" ;;
+  why) why_not "$2" ;;
+  loader) choose_loader; echo "$wine_loader" ;;
+  wine) shift; start_server; exec "$wine_loader" "$@" ;;
   wine64) shift; start_server; exec /usr/lib/wine/wine64 "$@" ;;
   shutdown)
     for p in "$run"/*.pid; do [ -f "$p" ] && stop_board "$(basename "$p" .pid)"; done
@@ -193,5 +265,5 @@ case "${1:-}" in
     kill_prefix_processes
     rm -f "$run/wineserver.pid"
     stop_display ;;
-  *) sed -n '2,14p' "$0" >&2; exit 2 ;;
+  *) sed -n '2,24p' "$0" >&2; exit 2 ;;
 esac

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(mingw-w64 mingw-w64-tools wine wine64 wine32:i386 libwine-dev xvfb xdotool
-          imagemagick locales gcc-multilib g++ cmake make googletest clang-format python3
+          imagemagick fonts-wine locales gcc-multilib g++ cmake make googletest clang-format python3
           wixl msitools zip mono-mcs)
 
 missing=()

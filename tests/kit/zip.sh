@@ -3,14 +3,17 @@
 # a space: register.cmd registers x86\Korvex.dll in the 32-bit view and x64\Korvex.dll in the
 # 64-bit one and says so, kxctl of each architecture then drives the simulated board,
 # unregister.cmd removes both registrations, and a missing DLL is reported as not done.
+# Where 32-bit programs cannot run, the 64-bit half is checked alone (the 64-bit regsvr32 on
+# x64\Korvex.dll, x64\kxctl.exe on the board) and what was left out is said.
 #   zip.sh RIG BUILD_WIN32 BUILD_WIN64 VERSION
-# (KORVEX_SIM_COM, KORVEX_SIM_CONTROL set). Exits 77 (skipped) without the 64-bit build.
+# (KORVEX_SIM_COM, KORVEX_SIM_CONTROL set). Exits 77 (skipped) without the 32-bit build.
 set -euo pipefail
 rig=$1 build32=$2 build64=$3 version=$4
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 . "$here/board.sh"
-[ -f "$build64/kxctl/kxctl.exe" ] || { echo "no 64-bit build: skipped"; exit 77; }
+[ -f "$build32/kxctl/kxctl.exe" ] || { echo "no 32-bit build: skipped"; exit 77; }
+no32=$("$rig" why win32)
 prefix=${KORVEX_BUILD:-$root/build}/wineprefix/drive_c
 work=$build32/dist/zip-test
 unpacked="$prefix/Korvex kit/korvex-$version"
@@ -35,10 +38,27 @@ mkdir -p "$work" "$prefix/Korvex kit"
 "$root/tools/dist/mkdist.sh" zip "$version" "$build32" "$build64" "$work/korvex.zip" 2>/dev/null
 unzip -q "$work/korvex.zip" -d "$prefix/Korvex kit"
 # The builds' own registrations are taken away for the test and given back at its end.
-"$rig" wine regsvr32 /s /u "$(winpath "$build32/driver/Korvex.dll")" || true
-"$rig" wine64 regsvr32 /s /u "$(winpath "$build64/driver/Korvex.dll")" || true
-trap '"$rig" wine regsvr32 /s "$(winpath "$build32/driver/Korvex.dll")" || true
-      "$rig" wine64 regsvr32 /s "$(winpath "$build64/driver/Korvex.dll")" || true' EXIT
+give_back() {
+  [ -n "$no32" ] || "$rig" wine regsvr32 /s "$1" "$(winpath "$build32/driver/Korvex.dll")" || true
+  "$rig" wine64 regsvr32 /s "$1" "$(winpath "$build64/driver/Korvex.dll")" || true
+}
+give_back /u
+trap 'give_back ""' EXIT
+
+if [ -n "$no32" ]; then
+  echo "left out: register.cmd, unregister.cmd and x86\kxctl.exe ($no32)"
+  "$rig" wine64 regsvr32 /s "$(winpath "$unpacked/x64/Korvex.dll")" || fail "x64 regsvr32"
+  case $(server wine64) in *\\x64\\KORVEX.DLL | *\\x64\\Korvex.dll) ;; *) fail "64-bit view: $(server wine64)" ;; esac
+  board reset
+  board status 5
+  [ "$(kxctl_status wine64 x64)" = "relays 0x05 (on: 1, 3)" ] || fail "x64 kxctl: $(kxctl_status wine64 x64)"
+  "$rig" wine64 regsvr32 /s /u "$(winpath "$unpacked/x64/Korvex.dll")" || fail "x64 regsvr32 /u"
+  [ -z "$(server wine64)" ] || fail "still registered after regsvr32 /u"
+  pass
+  rm -rf "$work" "$prefix/Korvex kit"
+  echo "$passed passed, 0 failed"
+  exit 0
+fi
 
 said=$(run_cmd register.cmd) || fail "register.cmd failed: $said"
 [ "$said" = "Done: x86\\Korvex.dll is registered.
