@@ -24,7 +24,7 @@ else
   arch=x64 folder="Program Files" title="Korvex (64-bit)" kind=win64
 fi
 installed=$prefix/$folder/Korvex
-files=(Korvex.dll kxctl.exe Quintor.exe readme-en.txt readme-ru.txt docs/IKorvex.md
+files=(Korvex.dll Korvex.manifest kxctl.exe Quintor.exe readme-en.txt readme-ru.txt docs/IKorvex.md
        examples/korvex-session.vbs examples/korvex-session.js examples/korvex-session.ps1
        examples/korvex-session.py examples/cpp/korvex-session.cpp examples/cpp/Savolin_TLB.h
        examples/cpp/Savolin_TLB_i.c examples/csharp/KorvexSession.cs)

@@ -37,6 +37,8 @@ rm -rf "$work" "$prefix/Korvex kit"
 mkdir -p "$work" "$prefix/Korvex kit"
 "$root/tools/dist/mkdist.sh" zip "$version" "$build32" "$build64" "$work/korvex.zip" 2>/dev/null
 unzip -q "$work/korvex.zip" -d "$prefix/Korvex kit"
+grep -q 'processorArchitecture="x86"' "$unpacked/x86/Korvex.manifest" &&
+  grep -q 'processorArchitecture="amd64"' "$unpacked/x64/Korvex.manifest" || fail "assembly manifests"
 # The builds' own registrations are taken away for the test and given back at its end.
 give_back() {
   [ -n "$no32" ] || "$rig" wine regsvr32 /s "$1" "$(winpath "$build32/driver/Korvex.dll")" || true

@@ -4,8 +4,9 @@
 #                                                           architecture (wixl)
 #   mkdist.sh zip VERSION BUILD_WIN32 BUILD_WIN64 OUT.zip   both architectures, register.cmd and
 #                                                           unregister.cmd, for use without an installer
-# Each package holds Korvex.dll, Quintor.exe and kxctl.exe of its architecture, the examples, the
-# reference and the read-me files, laid out in a staging folder beside the output first.
+# Each package holds Korvex.dll with its assembly manifest, Quintor.exe and kxctl.exe of its
+# architecture, the examples, the reference and the read-me files, laid out in a staging folder
+# beside the output first.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 kit=$root/tools/dist
@@ -31,7 +32,8 @@ stage_common() {
 stage_binaries() {
   local dir=$1 build=$2
   mkdir -p "$dir"
-  cp "$build/driver/Korvex.dll" "$build/kxctl/kxctl.exe" "$build/testapp/Quintor.exe" "$dir/"
+  cp "$build/driver/Korvex.dll" "$build/driver/Korvex.manifest" "$build/kxctl/kxctl.exe" \
+     "$build/testapp/Quintor.exe" "$dir/"
 }
 
 # A product code per architecture and version: the same build installed again is a repair, not a
@@ -75,5 +77,5 @@ make_zip() {
 case "${1:-}" in
   msi) make_msi "$2" "$3" "$(cd "$4" && pwd)" "$(cd "$(dirname "$5")" && pwd)/$(basename "$5")" ;;
   zip) make_zip "$2" "$(cd "$3" && pwd)" "$(cd "$4" && pwd)" "$(cd "$(dirname "$5")" && pwd)/$(basename "$5")" ;;
-  *) sed -n '2,9p' "$0" >&2; exit 2 ;;
+  *) sed -n '2,10p' "$0" >&2; exit 2 ;;
 esac
