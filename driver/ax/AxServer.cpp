@@ -1,5 +1,6 @@
 #include "AxServer.h"
 
+#include <cwchar>
 #include <stdexcept>
 
 #include "AxFactory.h"
@@ -44,6 +45,27 @@ std::wstring ModuleFileName(HMODULE module) {
         }
         path.resize(path.size() * 2);
     }
+}
+
+// The key of the type library's path under language 0, for the system kind it was built for:
+// "TypeLib\{library}\1.0\0\win32" (or win64). The system's RegisterTypeLib writes the path
+// only under the library's own locale; the marshaller that builds the proxies of dual interfaces
+// for other apartments looks under language 0 (Wine only there, Windows as its last fallback),
+// so without this entry no apartment but the creating one can call the dual interface early
+// bound. Empty when the library's attributes cannot be read.
+std::wstring NeutralLanguageKey(ITypeLib* library) {
+    TLIBATTR* attr = nullptr;
+    if (FAILED(library->GetLibAttr(&attr)))
+        return L"";
+    wchar_t version[16];
+    // The system writes the version in hexadecimal, so this key sits beside its own.
+    swprintf(version, 16, L"%x.%x", attr->wMajorVerNum, attr->wMinorVerNum);
+    const wchar_t* kind = attr->syskind == SYS_WIN64   ? L"win64"
+                          : attr->syskind == SYS_WIN16 ? L"win16"
+                                                       : L"win32";
+    std::wstring key = L"TypeLib\\" + AxGuidText(attr->guid) + L"\\" + version + L"\\0\\" + kind;
+    library->ReleaseTLibAttr(attr);
+    return key;
 }
 
 } // namespace
@@ -100,6 +122,9 @@ HRESULT TAxServer::RegisterServer(TAxRegistry& registry) {
     std::wstring helpDir = modulePath_.substr(0, modulePath_.find_last_of(L'\\') + 1);
     if (FAILED(registry.RegisterTypeLib(typeLib_.Get(), modulePath_, helpDir)))
         return E_FAIL;
+    std::wstring neutral = NeutralLanguageKey(typeLib_.Get());
+    if (neutral.empty() || !registry.SetString(neutral, L"", modulePath_))
+        return E_FAIL;
     TLockHold hold(factoriesLock_, TLockHold::Exclusive);
     try {
         for (const auto& factory : factories_)
@@ -112,7 +137,16 @@ HRESULT TAxServer::RegisterServer(TAxRegistry& registry) {
 }
 
 HRESULT TAxServer::UnregisterServer(TAxRegistry& registry) {
-    if (!typeLib_ || FAILED(registry.UnRegisterTypeLib(typeLib_.Get())))
+    if (!typeLib_)
+        return E_FAIL;
+    std::wstring neutral = NeutralLanguageKey(typeLib_.Get());
+    if (neutral.empty())
+        return E_FAIL;
+    // The language-0 entry goes first, deepest key first: the system's unregistration removes
+    // the library's version key only when nothing but its own entries is left under it.
+    registry.DeleteKey(neutral);
+    registry.DeleteKey(neutral.substr(0, neutral.find_last_of(L'\\')));
+    if (FAILED(registry.UnRegisterTypeLib(typeLib_.Get())))
         return E_FAIL;
     TLockHold hold(factoriesLock_, TLockHold::Exclusive);
     for (const auto& factory : factories_)

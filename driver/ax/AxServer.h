@@ -52,7 +52,10 @@ public:
     // The four exports' bodies.
     HRESULT GetClassObject(REFCLSID classId, REFIID iid, void** out);
     HRESULT CanUnloadNow() const;
+    // Registers the type library with the system, then its path under language 0 as well (what
+    // the marshaller of other apartments reads), then each factory's entries.
     HRESULT RegisterServer(TAxRegistry& registry);
+    // The reverse: the language-0 entry, the type library, each factory's entries.
     HRESULT UnregisterServer(TAxRegistry& registry);
 
 private:

@@ -19,6 +19,8 @@ namespace {
 const std::wstring kClassKey = L"CLSID\\{5641586A-5D36-4A53-A61C-B7CAD4BB3740}";
 const std::wstring kProgId = L"Addin.Korvex";
 const std::wstring kLibraryId = L"{129374D0-383D-4DE5-BAEC-AC498C672B1E}";
+const std::wstring kNeutralLibraryKey =
+    L"TypeLib\\" + kLibraryId + L"\\1.0\\0\\" + (sizeof(void*) == 4 ? L"win32" : L"win64");
 
 // A value under HKEY_CLASSES_ROOT as cp1251 bytes (the ANSI view); "<missing>" when absent.
 std::string ValueOf(const std::wstring& key, const char* name = nullptr) {
@@ -107,6 +109,8 @@ ExpectedEntries(const std::wstring& serverPath, const std::wstring& path) {
         {{k + L"\\Control", ""}, ""},
         {{k + L"\\Verb", ""}, ""},
         {{k + L"\\Verb\\0", ""}, "Properties,0,2"},
+        // The library's path under language 0, where the marshaller of other apartments looks.
+        {{kNeutralLibraryKey, ""}, Narrow(path)},
     };
 }
 
@@ -134,8 +138,7 @@ void ExpectNoKeyLeft() {
     for (const auto& key : kAllKeys)
         EXPECT_FALSE(KeyExists(key)) << Narrow(key);
     // The library's key is shared by both architectures; this one's own part must be gone.
-    EXPECT_FALSE(KeyExists(L"TypeLib\\" + kLibraryId + L"\\1.0\\0\\" +
-                           (sizeof(void*) == 4 ? L"win32" : L"win64")));
+    EXPECT_FALSE(KeyExists(kNeutralLibraryKey));
 }
 
 // --- Registration ---------------------------------------------------------------------------
