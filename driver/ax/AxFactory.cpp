@@ -172,13 +172,23 @@ void TAxControlFactory::Register(TAxRegistry& registry) const {
             throw std::runtime_error("Error creating system registry entry");
 }
 
-void TAxControlFactory::Unregister(TAxRegistry& registry) const {
+bool TAxControlFactory::Unregister(TAxRegistry& registry) const {
+    const std::wstring progId = ProgId();
+    // A system without the other view may answer with this one: its server is this module.
+    const std::wstring otherServer =
+        registry.OtherViewString(L"CLSID\\" + AxGuidText(class_.classId) + L"\\InprocServer32");
+    const bool progIdShared =
+        !otherServer.empty() &&
+        lstrcmpiW(otherServer.c_str(), ServerPath(TAxServer::Instance().ModulePath()).c_str()) != 0;
     std::vector<Entry> entries = Entries();
     std::wstring previous;
+    bool removed = true;
     for (auto e = entries.rbegin(); e != entries.rend(); ++e) {
+        const bool ofProgId = e->key == progId || e->key.rfind(progId + L"\\", 0) == 0;
         // A key that holds two values is written twice but deleted once.
-        if (e->key != previous)
-            registry.DeleteKey(e->key);
+        if (e->key != previous && !(ofProgId && progIdShared))
+            removed &= registry.DeleteKey(e->key) != TAxKeyRemoval::Failed;
         previous = e->key;
     }
+    return removed;
 }

@@ -143,13 +143,18 @@ HRESULT TAxServer::UnregisterServer(TAxRegistry& registry) {
     if (neutral.empty())
         return E_FAIL;
     // The language-0 entry goes first, deepest key first: the system's unregistration removes
-    // the library's version key only when nothing but its own entries is left under it.
-    registry.DeleteKey(neutral);
-    registry.DeleteKey(neutral.substr(0, neutral.find_last_of(L'\\')));
-    if (FAILED(registry.UnRegisterTypeLib(typeLib_.Get())))
+    // the library's version key only when nothing but its own entries is left under it. Every
+    // step is tried; an entry that could not be deleted makes the whole a failure, one that was
+    // not there or that another party still uses does not.
+    bool removed = registry.DeleteKey(neutral) != TAxKeyRemoval::Failed;
+    removed &=
+        registry.DeleteKey(neutral.substr(0, neutral.find_last_of(L'\\'))) != TAxKeyRemoval::Failed;
+    const HRESULT typeLib = registry.UnRegisterTypeLib(typeLib_.Get());
+    if (typeLib == E_FAIL)
         return E_FAIL;
+    removed &= SUCCEEDED(typeLib);
     TLockHold hold(factoriesLock_, TLockHold::Exclusive);
     for (const auto& factory : factories_)
-        factory->Unregister(registry);
-    return S_OK;
+        removed &= factory->Unregister(registry);
+    return removed ? S_OK : E_FAIL;
 }

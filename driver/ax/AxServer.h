@@ -55,7 +55,8 @@ public:
     // Registers the type library with the system, then its path under language 0 as well (what
     // the marshaller of other apartments reads), then each factory's entries.
     HRESULT RegisterServer(TAxRegistry& registry);
-    // The reverse: the language-0 entry, the type library, each factory's entries.
+    // The reverse: the language-0 entry, the type library, each factory's entries. E_FAIL when
+    // an entry could not be deleted; entries already gone are no failure.
     HRESULT UnregisterServer(TAxRegistry& registry);
 
 private:

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The zip for use without an installer, unpacked in the test prefix into a folder whose name has
-# a space: register.cmd registers x86\Korvex.dll in the 32-bit view and x64\Korvex.dll in the
+# a space and parentheses (a browser's name for a second download): register.cmd registers x86\Korvex.dll in the 32-bit view and x64\Korvex.dll in the
 # 64-bit one and says so, kxctl of each architecture then drives the simulated board,
 # unregister.cmd removes both registrations, and a missing DLL is reported as not done.
 # Where 32-bit programs cannot run, the 64-bit half is checked alone (the 64-bit regsvr32 on
@@ -16,7 +16,7 @@ root=$(cd "$here/../.." && pwd)
 no32=$("$rig" why win32)
 prefix=${KORVEX_BUILD:-$root/build}/wineprefix/drive_c
 work=$build32/dist/zip-test
-unpacked="$prefix/Korvex kit/korvex-$version"
+unpacked="$prefix/Korvex kit (1)/korvex-$version"
 clsid='{5641586A-5D36-4A53-A61C-B7CAD4BB3740}'
 
 passed=0
@@ -24,7 +24,11 @@ pass() { passed=$((passed + 1)); }
 fail() { echo "FAILED: $*"; exit 1; }
 # cmd reads the script in the OEM code page (866 under the Russian locale), as Windows does;
 # Wine's cmd writes what it echoes to a pipe in the ANSI code page (1251).
-run_cmd() { "$rig" wine cmd /c "$(winpath "$unpacked/$1")" </dev/null | iconv -f CP1251 -t UTF-8 | tr -d '\r'; }
+# The script runs from its own folder, as from a double click or a prompt opened there; its own
+# path (with the folder's parentheses) is then the script's business.
+run_cmd() {
+  (cd "$unpacked" && "$rig" wine cmd /c "$1" </dev/null) | iconv -f CP1251 -t UTF-8 | tr -d '\r'
+}
 server() {
   "$rig" "$1" reg query "HKCR\\CLSID\\$clsid\\InprocServer32" /ve 2>/dev/null | tr -d '\r' |
     awk '/REG_SZ/ { print $NF }'
@@ -33,10 +37,10 @@ kxctl_status() {
   "$rig" "$1" "$(winpath "$unpacked/$2/kxctl.exe")" --port "$KORVEX_SIM_COM" status | tr -d '\r'
 }
 
-rm -rf "$work" "$prefix/Korvex kit"
-mkdir -p "$work" "$prefix/Korvex kit"
+rm -rf "$work" "$prefix/Korvex kit (1)"
+mkdir -p "$work" "$prefix/Korvex kit (1)"
 "$root/tools/dist/mkdist.sh" zip "$version" "$build32" "$build64" "$work/korvex.zip" 2>/dev/null
-unzip -q "$work/korvex.zip" -d "$prefix/Korvex kit"
+unzip -q "$work/korvex.zip" -d "$prefix/Korvex kit (1)"
 grep -q 'processorArchitecture="x86"' "$unpacked/x86/Korvex.manifest" &&
   grep -q 'processorArchitecture="amd64"' "$unpacked/x64/Korvex.manifest" || fail "assembly manifests"
 # The builds' own registrations are taken away for the test and given back at its end.
@@ -57,7 +61,7 @@ if [ -n "$no32" ]; then
   "$rig" wine64 regsvr32 /s /u "$(winpath "$unpacked/x64/Korvex.dll")" || fail "x64 regsvr32 /u"
   [ -z "$(server wine64)" ] || fail "still registered after regsvr32 /u"
   pass
-  rm -rf "$work" "$prefix/Korvex kit"
+  rm -rf "$work" "$prefix/Korvex kit (1)"
   echo "$passed passed, 0 failed"
   exit 0
 fi
@@ -91,5 +95,5 @@ echo "$said" | grep -qxF 'NOT DONE: x64\Korvex.dll is missing.' || fail "registe
 run_cmd unregister.cmd >/dev/null || true
 pass
 
-rm -rf "$work" "$prefix/Korvex kit"
+rm -rf "$work" "$prefix/Korvex kit (1)"
 echo "$passed passed, 0 failed"
