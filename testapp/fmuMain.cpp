@@ -3,11 +3,16 @@
 #include <stdexcept>
 
 #include "fmuMainIds.h"
+#include "untSettingsFile.h"
 
 // "Тест платы реле"
 const char kApplicationTitle[] = "\xD2\xE5\xF1\xF2 \xEF\xEB\xE0\xF2\xFB \xF0\xE5\xEB\xE5";
 
 namespace {
+
+// "Настройки не сохранены." (the settings were not saved)
+const char kSettingsNotSaved[] =
+    "\xCD\xE0\xF1\xF2\xF0\xEE\xE9\xEA\xE8 \xED\xE5 \xF1\xEE\xF5\xF0\xE0\xED\xE5\xED\xFB.";
 
 // Pulse-box text that is not a pulse time in milliseconds.
 class EConvertError : public std::runtime_error {
@@ -65,22 +70,16 @@ uint16_t PulseTimeOf(const std::string& text) {
     return static_cast<uint16_t>(value);
 }
 
-// The settings file: the program's full path with its extension replaced by ".ini".
+// The settings file (beside the program, or the user's own copy where the program's folder
+// cannot be written), as the ANSI functions of the contact list take it.
 std::string SettingsFileName() {
-    std::string path(MAX_PATH, '\0');
-    for (;;) {
-        DWORD n = GetModuleFileNameA(nullptr, &path[0], static_cast<DWORD>(path.size()));
-        if (n < path.size()) {
-            path.resize(n);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    const size_t dot = path.find_last_of('.');
-    const size_t folder = path.find_last_of("\\/:");
-    if (dot != std::string::npos && (folder == std::string::npos || dot > folder))
-        path.resize(dot);
-    return path + ".ini";
+    const std::wstring path = SettingsFilePath(ProgramPath(), UserAppDataFolder());
+    const int size = WideCharToMultiByte(CP_ACP, 0, path.c_str(), static_cast<int>(path.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    std::string ansi(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_ACP, 0, path.c_str(), static_cast<int>(path.size()), &ansi[0], size,
+                        nullptr, nullptr);
+    return ansi;
 }
 
 void RegisterWindowClass(HINSTANCE instance, WNDPROC proc) {
@@ -457,10 +456,13 @@ void TfmMain::ShowContacts() {
         SelectContact(0);
 }
 
+// A settings file that cannot be written is no reason to keep the operator, but the operator
+// hears of it: the edited pulse times would otherwise be lost without a word.
 void TfmMain::SaveContacts() {
     try {
         FContacts->SaveToFile(FIniFileName);
-    } catch (...) {
-        // A settings file that cannot be written is no reason to keep the operator.
+    } catch (const std::exception& error) {
+        MessageBoxA(FHandle, (std::string(kSettingsNotSaved) + "\n\n" + error.what()).c_str(),
+                    kApplicationTitle, MB_OK | MB_ICONWARNING);
     }
 }

@@ -204,6 +204,23 @@ TEST_F(QuintorTest, FirstStartShowsTheBuiltInListAndClosingSavesItWithPort1) {
         EXPECT_EQ(builtIn.Items(i).Data, saved.Contacts[static_cast<size_t>(i)]) << i;
 }
 
+TEST_F(QuintorTest, ASaveThatFailsAtCloseIsReportedInABoxAndTheProgramStillEnds) {
+    Start();
+    // A folder where the settings file would go: the new file cannot take its place.
+    ASSERT_TRUE(CreateDirectoryA(Ini().c_str(), nullptr));
+    app->PostClick(ctl::btnClose);
+    const TMessageBox box = app->WaitForMessageBox();
+    RemoveDirectoryA(Ini().c_str());
+    EXPECT_EQ(kTitle, box.Caption);
+    // "Настройки не сохранены." and the reason.
+    EXPECT_EQ(0u, box.Text.find("\xCD\xE0\xF1\xF2\xF0\xEE\xE9\xEA\xE8 \xED\xE5 "
+                                "\xF1\xEE\xF5\xF0\xE0\xED\xE5\xED\xFB.\n\n"))
+        << box.Text;
+    EXPECT_NE(std::string::npos, box.Text.find(Ini())) << box.Text;
+    app->CloseMessageBox(box);
+    EXPECT_EQ(0u, app->WaitForExit());
+}
+
 TEST_F(QuintorTest, APortChosenInTheBoxIsUsedButNotSaved) {
     const int port = sim::SimControl::comPort();
     WriteIni(Settings(port, {{"A24", "P", 1, 1000}}));
