@@ -56,6 +56,8 @@ pass
 
 for f in "${files[@]}"; do [ -f "$installed/$f" ] || fail "not installed: $f"; done
 cmp -s "$installed/Korvex.dll" "$build/driver/Korvex.dll" || fail "Korvex.dll is not this build's"
+# The read-me describes the installed folder, not the zip's.
+grep -q 'register\.cmd\|x86\\' "$installed/readme-en.txt" && fail "the read-me describes the zip"
 [ -n "$(shortcuts)" ] || fail "no Start-menu entry for Quintor"
 pass
 

@@ -25,8 +25,13 @@ stage_common() {
      "$build/driver/Savolin_TLB_i.c" "$dir/examples/cpp/"
   cp "$root/examples/csharp/KorvexSession.cs" "$dir/examples/csharp/"
   cp "$root/docs/IKorvex.md" "$dir/docs/"
-  crlf "$kit/readme-en.txt" "$dir/readme-en.txt"
-  crlf_bom "$kit/readme-ru.txt" "$dir/readme-ru.txt"
+}
+
+# The read-me of a layout: "" for the zip's, "installed-" for the installer's folder.
+stage_readme() {
+  local dir=$1 kind=$2
+  crlf "$kit/readme-${kind}en.txt" "$dir/readme-en.txt"
+  crlf_bom "$kit/readme-${kind}ru.txt" "$dir/readme-ru.txt"
 }
 
 stage_binaries() {
@@ -49,6 +54,7 @@ make_msi() {
   rm -rf "$stage"
   stage_binaries "$stage" "$build"
   stage_common "$stage" "$build"
+  stage_readme "$stage" installed-
   # The Start-menu entry's icon: Quintor's own, as its build makes it.
   cp "$build/testapp/quintor32.ico" "$stage/Quintor.ico"
   local next
@@ -67,6 +73,7 @@ make_zip() {
   stage_binaries "$work/$top/x86" "$build32"
   stage_binaries "$work/$top/x64" "$build64"
   stage_common "$work/$top" "$build32"
+  stage_readme "$work/$top" ""
   # cmd reads a script in the console's code page: 866, the one of a Russian Windows.
   iconv -f UTF-8 -t CP866 "$kit/register.cmd" | sed 's/\r$//; s/$/\r/' >"$work/$top/register.cmd"
   crlf "$kit/unregister.cmd" "$work/$top/unregister.cmd"
