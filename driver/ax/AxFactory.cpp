@@ -122,11 +122,13 @@ HRESULT STDMETHODCALLTYPE TAxControlFactory::CreateInstance(IUnknown* outer, REF
 }
 
 HRESULT STDMETHODCALLTYPE TAxControlFactory::LockServer(BOOL lock) {
+    TAxServer& server = TAxServer::Instance();
+    // An unlock that no lock matches gives back nothing, so it changes nothing.
+    if (!lock && !server.Unlock())
+        return S_OK;
     HRESULT hr = CoLockObjectExternal(static_cast<IClassFactory*>(this), lock, TRUE);
     if (lock)
-        TAxServer::Instance().ObjectCreated();
-    else
-        TAxServer::Instance().ObjectDestroyed();
+        server.Lock();
     return hr;
 }
 
