@@ -42,13 +42,13 @@ template <class Body> HRESULT TSavolin::Guard(Body&& body) {
     } catch (const std::bad_alloc&) {
         return HandleMemberFailure(EOutOfMemory());
     } catch (...) {
-        return E_UNEXPECTED;
+        return ReportFailure(E_UNEXPECTED);
     }
 }
 
 template <class Body> HRESULT TSavolin::Method(LONG* value, Body&& body) {
     if (!value)
-        return E_POINTER;
+        return ReportFailure(E_POINTER);
     bool completed = false;
     HRESULT hr = Guard([&] {
         *value = body();
@@ -61,13 +61,13 @@ template <class Body> HRESULT TSavolin::Method(LONG* value, Body&& body) {
 
 template <class Body> HRESULT TSavolin::GetNumber(LONG* value, Body&& body) {
     if (!value)
-        return E_POINTER;
+        return ReportFailure(E_POINTER);
     return Guard([&] { *value = static_cast<LONG>(body()); });
 }
 
 template <class Body> HRESULT TSavolin::GetText(BSTR* value, Body&& body) {
     if (!value)
-        return E_POINTER;
+        return ReportFailure(E_POINTER);
     *value = nullptr;
     return Guard([&] { *value = TBstr::FromAnsi(body()).Detach(); });
 }

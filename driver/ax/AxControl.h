@@ -72,6 +72,12 @@ protected:
     ULONG OuterAddRef() { return controlling_->AddRef(); }
     ULONG OuterRelease() { return controlling_->Release(); }
 
+    // Puts a fresh error object on the calling thread that describes failure (the dual
+    // interface, the class's ProgID, the system's text for the code) and returns failure. A
+    // member of the dual interface that fails says so through this, so a client that reads the
+    // error information never reads one an earlier call left behind.
+    HRESULT ReportFailure(HRESULT failure) const;
+
     // IDispatch of the dual interface.
     HRESULT DispatchTypeInfoCount(UINT* count);
     HRESULT DispatchTypeInfo(UINT index, ITypeInfo** info);
@@ -147,10 +153,16 @@ protected:
     IDispatch* DualInterface() override { return static_cast<Itf*>(this); }
 };
 
+// Counts a control object that was constructed; the object's last Release counts it down once
+// it is gone.
+void AxObjectCreated();
+
 // Constructs one T (aggregated when outer is given) and asks it for iid; when that fails the
-// object is destroyed again and the failure returned. Construction failures propagate.
+// object is destroyed again and the failure returned. Construction failures propagate, and
+// leave nothing counted.
 template <class T> HRESULT AxCreateControl(IUnknown* outer, REFIID iid, void** out) {
     T* object = new T(outer);
+    AxObjectCreated();
     IUnknown* inner = object->InnerUnknown();
     HRESULT hr = inner->QueryInterface(iid, out);
     inner->Release();

@@ -57,6 +57,18 @@ std::wstring ServerPath(const std::wstring& path) {
     return shortPath;
 }
 
+// Whether the process can show a window to a user: its window station is the interactive one
+// (WSF_VISIBLE). A service, or a task that runs whether a user is logged on or not, has one that
+// is not; a modal box there waits for a click that never comes. When the station cannot be
+// asked, it is taken for one that is not.
+bool InteractiveWindowStation() {
+    HWINSTA station = GetProcessWindowStation();
+    USEROBJECTFLAGS flags{};
+    return station &&
+           GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, nullptr) &&
+           (flags.dwFlags & WSF_VISIBLE);
+}
+
 } // namespace
 
 TAxControlFactory::TAxControlFactory(const TAxControlClass& controlClass)
@@ -112,21 +124,26 @@ HRESULT STDMETHODCALLTYPE TAxControlFactory::CreateInstance(IUnknown* outer, REF
     try {
         return class_.create(outer, iid, out);
     } catch (const std::exception& failure) {
-        // Construction failed: say why, since the caller only sees E_UNEXPECTED.
-        std::string text = failure.what();
-        if (!text.empty() && static_cast<unsigned char>(text.back()) > '.')
-            text += '.';
-        MessageBoxA(nullptr, text.c_str(), "DAX Error", MB_OK | MB_ICONSTOP | MB_SETFOREGROUND);
+        // Construction failed: say why where someone can read it, since the caller only sees
+        // E_UNEXPECTED.
+        if (InteractiveWindowStation()) {
+            std::string text = failure.what();
+            if (!text.empty() && static_cast<unsigned char>(text.back()) > '.')
+                text += '.';
+            MessageBoxA(nullptr, text.c_str(), "DAX Error", MB_OK | MB_ICONSTOP | MB_SETFOREGROUND);
+        }
         return E_UNEXPECTED;
     }
 }
 
 HRESULT STDMETHODCALLTYPE TAxControlFactory::LockServer(BOOL lock) {
+    TAxServer& server = TAxServer::Instance();
+    // An unlock that no lock matches gives back nothing, so it changes nothing.
+    if (!lock && !server.Unlock())
+        return S_OK;
     HRESULT hr = CoLockObjectExternal(static_cast<IClassFactory*>(this), lock, TRUE);
     if (lock)
-        TAxServer::Instance().ObjectCreated();
-    else
-        TAxServer::Instance().ObjectDestroyed();
+        server.Lock();
     return hr;
 }
 

@@ -111,6 +111,21 @@ HRESULT TAxServer::GetClassObject(REFCLSID classId, REFIID iid, void** out) {
     return factory ? factory->QueryInterface(iid, out) : CLASS_E_CLASSNOTAVAILABLE;
 }
 
+void TAxServer::Lock() {
+    InterlockedIncrement(&lockCount_);
+    ObjectCreated();
+}
+
+bool TAxServer::Unlock() {
+    // Locks may be taken and given back from several apartments at once.
+    for (LONG locks = lockCount_; locks > 0; locks = lockCount_)
+        if (InterlockedCompareExchange(&lockCount_, locks - 1, locks) == locks) {
+            ObjectDestroyed();
+            return true;
+        }
+    return false;
+}
+
 HRESULT TAxServer::CanUnloadNow() const {
     return objectCount_ == 0 && factoryRefCount_ == 0 ? S_OK : S_FALSE;
 }

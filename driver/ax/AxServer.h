@@ -40,6 +40,10 @@ public:
     void ObjectCreated() { InterlockedIncrement(&objectCount_); }
     void ObjectDestroyed() { InterlockedDecrement(&objectCount_); }
     LONG ObjectCount() const { return objectCount_; }
+    // A server lock counts as an object. Unlock takes back one outstanding lock and answers
+    // whether there was one: an unlock without a lock must not count the objects down.
+    void Lock();
+    bool Unlock();
     // Outstanding references to the factories.
     LONG FactoryAddRef() { return InterlockedIncrement(&factoryRefCount_); }
     LONG FactoryRelease() { return InterlockedDecrement(&factoryRefCount_); }
@@ -68,6 +72,7 @@ private:
     std::string serverName_;
     TComPtr<ITypeLib> typeLib_;
     volatile LONG objectCount_ = 0;
+    volatile LONG lockCount_ = 0;
     volatile LONG factoryRefCount_ = 0;
     SRWLOCK factoriesLock_ = SRWLOCK_INIT;
     std::vector<std::unique_ptr<TAxControlFactory>> factories_;

@@ -68,26 +68,31 @@ protected:
     TComPtr<IUnknown> object;
 };
 
+// What DllCanUnloadNow answered while the control's window was being destroyed.
+HRESULT unloadWhileWindowGoes = E_FAIL;
+WNDPROC controlWindowProcedure = nullptr;
+
+HRESULT CanUnloadKorvex() {
+    auto canUnloadNow = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"Korvex.dll"), "DllCanUnloadNow")));
+    return canUnloadNow ? canUnloadNow() : E_NOINTERFACE;
+}
+
+LRESULT CALLBACK WatchTheWindowGo(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DESTROY)
+        unloadWhileWindowGoes = CanUnloadKorvex();
+    return CallWindowProcW(controlWindowProcedure, window, message, wParam, lParam);
+}
+
 TEST_F(Control, AnswersEveryInterfaceContainersUseButSimpleFrameSite) {
-    const IID* offered[] = {&IID_IDispatch,
-                            &IID_IKorvex,
-                            &IID_ISupportErrorInfo,
-                            &IID_IProvideClassInfo,
-                            &IID_IConnectionPointContainer,
-                            &IID_IOleObject,
-                            &IID_IOleControl,
-                            &IID_IOleInPlaceObject,
-                            &IID_IOleInPlaceActiveObject,
-                            &IID_IViewObject,
-                            &IID_IViewObject2,
-                            &IID_IDataObject,
-                            &IID_IPersistStreamInit,
-                            &IID_IPersistStorage,
-                            &IID_IPersistPropertyBag,
-                            &IID_IPerPropertyBrowsing,
-                            &IID_ISpecifyPropertyPages,
-                            &IID_IQuickActivate,
-                            &IID_IObjectSafety};
+    const IID* offered[] = {&IID_IDispatch, &IID_IKorvex, &IID_ISupportErrorInfo,
+                            &IID_IProvideClassInfo, &IID_IConnectionPointContainer, &IID_IOleObject,
+                            &IID_IOleControl, &IID_IOleInPlaceObject, &IID_IOleInPlaceActiveObject,
+                            &IID_IViewObject, &IID_IViewObject2, &IID_IDataObject,
+                            &IID_IPersistStreamInit, &IID_IPersistStorage, &IID_IPersistPropertyBag,
+                            // The bases the interfaces above share, asked for on their own.
+                            &IID_IPersist, &IID_IOleWindow, &IID_IPerPropertyBrowsing,
+                            &IID_ISpecifyPropertyPages, &IID_IQuickActivate, &IID_IObjectSafety};
     for (const IID* iid : offered) {
         TComPtr<IUnknown> itf = Query<IUnknown>(object.Get(), *iid);
         ASSERT_TRUE(itf);
@@ -125,6 +130,15 @@ TEST_F(Control, OleObjectAnswersStatusVerbsUserTypeAndExtent) {
     MultiByteToWideChar(CP_ACP, 0, expected::kKorvexDescription.c_str(), -1, description, 64);
     EXPECT_STREQ(description, userType);
     CoTaskMemFree(userType);
+
+    // No sink yet: an empty list, never success without an enumerator.
+    TComPtr<IEnumSTATDATA> advises;
+    ASSERT_EQ(S_OK, ole->EnumAdvise(advises.Put()));
+    ASSERT_TRUE(advises);
+    STATDATA advise{};
+    fetched = 9;
+    EXPECT_EQ(S_FALSE, advises->Next(1, &advise, &fetched));
+    EXPECT_EQ(0u, fetched);
 
     // 40 x 40 pixels at the screen's 96 pixels per inch.
     HDC screen = GetDC(nullptr);
@@ -452,6 +466,20 @@ TEST_F(Control, ConnectionPointSafetyClassInfoAndPages) {
     auto errorInfo = As<ISupportErrorInfo>(IID_ISupportErrorInfo);
     EXPECT_EQ(S_OK, errorInfo->InterfaceSupportsErrorInfo(IID_IKorvex));
     EXPECT_EQ(S_FALSE, errorInfo->InterfaceSupportsErrorInfo(IID_IOleObject));
+}
+
+TEST_F(Control, TheLibraryCannotBeUnloadedBeforeTheObjectIsGoneWithItsWindow) {
+    HWND window = nullptr;
+    auto inPlace = As<IOleInPlaceObject>(IID_IOleInPlaceObject);
+    ASSERT_TRUE(inPlace);
+    ASSERT_EQ(S_OK, inPlace->GetWindow(&window));
+    inPlace.Reset();
+    controlWindowProcedure = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WatchTheWindowGo)));
+    ASSERT_NE(nullptr, controlWindowProcedure);
+    object.Reset();
+    EXPECT_EQ(S_FALSE, unloadWhileWindowGoes);
+    EXPECT_EQ(S_OK, CanUnloadKorvex());
 }
 
 TEST_F(Control, TheWindowIsParkedUntilAForeignContainerActivatesItInPlace) {

@@ -373,6 +373,15 @@ TEST_F(Server, DllCanUnloadNowWaitsForLocksObjectsAndFactoryReferences) {
     EXPECT_EQ(S_OK, factory->LockServer(FALSE));
     factory.Reset();
     EXPECT_EQ(S_OK, canUnloadNow());
+
+    // An unlock without a lock counts nothing down: the next object still holds the library.
+    factory = Factory();
+    EXPECT_EQ(S_OK, factory->LockServer(FALSE));
+    ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IKorvex, korvex.PutVoid()));
+    factory.Reset();
+    EXPECT_EQ(S_FALSE, canUnloadNow());
+    korvex.Reset();
+    EXPECT_EQ(S_OK, canUnloadNow());
 }
 
 } // namespace
