@@ -47,6 +47,23 @@ function(korvex_add_wine_test)
   endif()
 endfunction()
 
+# korvex_add_codepage_run(<test> <filter>)
+# Runs the tests of <test> that <filter> names a second time, as <test>_cp1252, under a locale
+# that gives Wine's programs code page 1252 (the rig reads KORVEX_LOCALE): what they check must
+# hold on a Windows whose ANSI code page is not 1251. KORVEX_EXPECT_ACP tells the tests which
+# code page they run under. The run shares the board and the fixtures of <test>.
+function(korvex_add_codepage_run test filter)
+  add_test(NAME ${test}_cp1252 COMMAND ${test} --gtest_color=no "--gtest_filter=${filter}")
+  set_tests_properties(
+    ${test}_cp1252 PROPERTIES ENVIRONMENT
+    "${KORVEX_SIM_ENV};KORVEX_LOCALE=C.UTF-8;KORVEX_EXPECT_ACP=1252" TIMEOUT 600)
+  get_test_property(${test} FIXTURES_REQUIRED fixtures)
+  if(fixtures)
+    set_tests_properties(${test}_cp1252 PROPERTIES FIXTURES_REQUIRED "${fixtures}"
+                                                   RESOURCE_LOCK board)
+  endif()
+endfunction()
+
 # korvex_add_typelib(<target> <idl>)
 # One IDL source gives the type library <name>.tlb and the C/C++ declaration <name>_TLB.h with
 # its GUIDs (<name>_TLB_i.c, built as the static library <target>). The source is UTF-8; widl

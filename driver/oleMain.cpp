@@ -4,6 +4,7 @@
 
 #include "ax/AxFactory.h"
 #include "ax/AxServer.h"
+#include "untConst.h"
 #include "untCtrl.h"
 #include "untVInfo.h"
 
@@ -69,7 +70,7 @@ template <class Body> HRESULT TSavolin::GetText(BSTR* value, Body&& body) {
     if (!value)
         return ReportFailure(E_POINTER);
     *value = nullptr;
-    return Guard([&] { *value = TBstr::FromAnsi(body()).Detach(); });
+    return Guard([&] { *value = TBstr::FromWide(body()).Detach(); });
 }
 
 // --- Methods --------------------------------------------------------------------------------
@@ -126,11 +127,11 @@ HRESULT TSavolin::get_DeviceType(LONG* Value) {
 }
 
 HRESULT TSavolin::get_Input(BSTR* Value) {
-    return GetText(Value, [&] { return Driver->Input; });
+    return GetText(Value, [&] { return Cp1251ToWide(Driver->Input); });
 }
 
 HRESULT TSavolin::get_Output(BSTR* Value) {
-    return GetText(Value, [&] { return Driver->Output; });
+    return GetText(Value, [&] { return Cp1251ToWide(Driver->Output); });
 }
 
 HRESULT TSavolin::get_PortNumber(LONG* Value) {
@@ -161,7 +162,7 @@ HRESULT TSavolin::get_ResultCode(LONG* Value) {
 }
 
 HRESULT TSavolin::get_ResultDescription(BSTR* Value) {
-    return GetText(Value, [&] { return Driver->ResultDescription; });
+    return GetText(Value, [&] { return Driver->ResultDescriptionW; });
 }
 
 HRESULT TSavolin::get_SoftVersion(LONG* Value) {
@@ -192,7 +193,7 @@ HRESULT TSavolin::put_ToggleTime(LONG Value) {
 }
 
 HRESULT TSavolin::get_Version(BSTR* Value) {
-    return GetText(Value, [] { return FileVersionText(ReadFileVersion()); });
+    return GetText(Value, [] { return Cp1251ToWide(FileVersionText(ReadFileVersion())); });
 }
 
 void StartKorvexServer(HMODULE module) {

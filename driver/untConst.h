@@ -1,6 +1,7 @@
 // The driver's result texts. The texts of codes 0 and -1 to -5 live in the module's string
-// table (untConst.rc) under the ids below and are loaded each time they are used, so they read
-// in the ANSI code page of the machine; the other texts are fixed here as cp1251 bytes.
+// table (untConst.rc) under the ids below and are loaded each time they are used; the other
+// texts are fixed here as cp1251 bytes. Every text of the driver is code page 1251 whatever the
+// machine's ANSI code page is, and becomes UTF-16 only from code page 1251 named as such.
 #pragma once
 
 // String table ids of the result texts (untConst.rc).
@@ -39,14 +40,26 @@ constexpr char S_NOT_ALL_WRITTEN[] =
 constexpr char S_DEVICE_ERROR[] = "\xD3\xF1\xF2\xF0\xEE\xE9\xF1\xF2\xE2\xEE \xE2\xE5\xF0\xED\xF3"
                                   "\xEB\xEE \xEA\xEE\xE4 \xEE\xF8\xE8\xE1\xEA\xE8: %d";
 
+// The code page of the driver's texts, on every system.
+constexpr UINT TEXT_CODE_PAGE = 1251;
+
+// cp1251 text as UTF-16.
+std::wstring Cp1251ToWide(const std::string& text);
+// UTF-16 as cp1251 text; a character that code page 1251 lacks becomes '?'.
+std::string WideToCp1251(const std::wstring& text);
+
 // The module whose image holds this code: the DLL when linked into it, the program otherwise.
 HMODULE CodeModule();
 
 // The string table text of id from the module that holds this code (the DLL, or a program
 // that links the engine and its string table); empty when there is none.
+std::wstring LoadResStringW(unsigned id);
+// The same in code page 1251.
 std::string LoadResString(unsigned id);
 
-// The text of result code 0 or -1 to -5, loaded from the string table.
+// The text of result code 0 or -1 to -5, loaded from the string table: in UTF-16, and in code
+// page 1251.
+std::wstring ResultTextW(int code);
 std::string ResultText(int code);
 
 #endif

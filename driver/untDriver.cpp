@@ -75,12 +75,14 @@ TDriver::~TDriver() = default;
 
 int TDriver::ClearResult() {
     ResultCode = RESULT_OK;
-    ResultDescription = ResultText(RESULT_OK);
+    ResultDescriptionW = ResultTextW(RESULT_OK);
+    ResultDescription = WideToCp1251(ResultDescriptionW);
     return ResultCode;
 }
 
 int TDriver::HandleError(const EBaseError& failure) {
     ResultDescription = failure.Message;
+    ResultDescriptionW = failure.Text();
     auto driverError = dynamic_cast<const EDriverError*>(&failure);
     ResultCode = driverError ? driverError->Code : RESULT_FAILURE;
     return ResultCode;

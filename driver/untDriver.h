@@ -44,7 +44,7 @@ public:
 
     // Result 0 "Ошибок нет"; returns 0.
     int ClearResult();
-    // Stores a caught failure as code and text; returns the code.
+    // Stores a caught failure as code and text (both forms); returns the code.
     int HandleError(const EBaseError& failure);
 
     int32_t GetPortNumber() const { return static_cast<int32_t>(Comm->PortNumber); }
@@ -65,7 +65,8 @@ public:
     uint16_t ToggleTime = 0;
     uint8_t ReleStatus = 0;
     int32_t ResultCode = 0;
-    std::string ResultDescription;
+    std::string ResultDescription;   // cp1251, as the driver's texts are written
+    std::wstring ResultDescriptionW; // the same in UTF-16, with the system's texts kept whole
     uint8_t DeviceType = 0;
     uint8_t DeviceSubType = 0;
     uint8_t ProtocolVersion = 0;

@@ -13,6 +13,8 @@ class EBaseError : public std::exception {
 public:
     explicit EBaseError(std::string message) : Message(std::move(message)) {}
     const char* what() const noexcept override { return Message.c_str(); }
+    // The message in UTF-16, as clients receive it.
+    virtual std::wstring Text() const;
 
     std::string Message;
 };
@@ -25,12 +27,20 @@ public:
     int Code;
 };
 
-// A failed operating-system call, described by its error number and the system's text.
+// A failed operating-system call, described by its error number and the system's text. The
+// system's text is in the language of the machine, so it is kept in UTF-16 as the system gave
+// it; Message holds it in code page 1251 as far as that code page can.
 class EWin32Error : public EBaseError {
 public:
     explicit EWin32Error(DWORD errorCode);
+    std::wstring Text() const override { return FText; }
 
     DWORD ErrorCode;
+
+private:
+    EWin32Error(DWORD errorCode, std::wstring text);
+
+    std::wstring FText;
 };
 
 // A value outside its declared range.
@@ -53,7 +63,7 @@ public:
 
 // The system message table's text for an OS error number (default language, at most 256
 // characters), without trailing control characters, blanks and full stops.
-std::string SysErrorMessage(DWORD errorCode);
+std::wstring SysErrorMessage(DWORD errorCode);
 
-// The message of an EWin32Error for errorCode.
-std::string Win32ErrorMessage(DWORD errorCode);
+// The message of an EWin32Error for errorCode, in UTF-16.
+std::wstring Win32ErrorMessage(DWORD errorCode);

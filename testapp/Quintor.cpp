@@ -13,19 +13,20 @@ namespace {
 
 // Reports an error that ended the program's start in an error message box.
 int ReportStartFailure(const std::exception& error) {
-    MessageBoxA(nullptr, error.what(), kApplicationTitle, MB_OK | MB_ICONSTOP);
+    MessageBoxW(nullptr, ErrorText(error).c_str(), FromCp1251(kApplicationTitle).c_str(),
+                MB_OK | MB_ICONSTOP);
     return 1;
 }
 
 int RunMessageLoop(TfmMain& form) {
     MSG message;
     BOOL result;
-    while ((result = GetMessageA(&message, nullptr, 0, 0)) != 0) {
+    while ((result = GetMessageW(&message, nullptr, 0, 0)) != 0) {
         if (result == -1)
             return 1;
         if (!form.HandleDialogMessage(message)) {
             TranslateMessage(&message);
-            DispatchMessageA(&message);
+            DispatchMessageW(&message);
         }
     }
     return static_cast<int>(message.wParam);
@@ -36,7 +37,7 @@ int RunMessageLoop(TfmMain& form) {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     TComApartment apartment;
     if (FAILED(apartment.Result()))
-        return ReportStartFailure(EOleError(apartment.Result(), "CoInitializeEx"));
+        return ReportStartFailure(EOleError(apartment.Result(), L"CoInitializeEx"));
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
     try {

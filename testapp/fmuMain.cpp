@@ -15,9 +15,9 @@ const char kSettingsNotSaved[] =
     "\xCD\xE0\xF1\xF2\xF0\xEE\xE9\xEA\xE8 \xED\xE5 \xF1\xEE\xF5\xF0\xE0\xED\xE5\xED\xFB.";
 
 // Pulse-box text that is not a pulse time in milliseconds.
-class EConvertError : public std::runtime_error {
+class EConvertError : public ETextError {
 public:
-    explicit EConvertError(const std::string& message) : std::runtime_error(message) {}
+    explicit EConvertError(const std::wstring& text) : ETextError(text) {}
 };
 
 // "«" text "» — не целое число от 0 до 65535" (is not an integer from 0 to 65535)
@@ -50,51 +50,47 @@ const int kPortCount = 16;
 const DWORD kWindowStyle =
     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 
-std::string TextOf(HWND control) {
-    std::string text(static_cast<size_t>(GetWindowTextLengthA(control)) + 1, '\0');
+// The window's texts are UTF-16; the program's own are cp1251 and cross in SetText.
+std::wstring TextOf(HWND control) {
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
     text.resize(
-        static_cast<size_t>(GetWindowTextA(control, &text[0], static_cast<int>(text.size()))));
+        static_cast<size_t>(GetWindowTextW(control, &text[0], static_cast<int>(text.size()))));
     return text;
 }
 
-void SetText(HWND control, const std::string& text) {
-    SetWindowTextA(control, text.c_str());
+void SetText(HWND control, const std::wstring& text) {
+    SetWindowTextW(control, text.c_str());
 }
 
 // The pulse time in the pulse box; text that is not an integer from 0 to 65535 raises
 // EConvertError, so that a pulse never goes out with a duration the operator did not enter.
-uint16_t PulseTimeOf(const std::string& text) {
+uint16_t PulseTimeOf(const std::wstring& text) {
     int32_t value;
-    if (!ContactStrToInt(text, value) || value < 0 || value > 0xFFFF)
-        throw EConvertError(kNotAPulseTimeBefore + text + kNotAPulseTimeAfter);
+    if (!ContactStrToInt(ToCp1251(text), value) || value < 0 || value > 0xFFFF)
+        throw EConvertError(FromCp1251(kNotAPulseTimeBefore) + text +
+                            FromCp1251(kNotAPulseTimeAfter));
     return static_cast<uint16_t>(value);
 }
 
-// The settings file (beside the program, or the user's own copy where the program's folder
-// cannot be written), as the ANSI functions of the contact list take it.
-std::string SettingsFileName() {
-    const std::wstring path = SettingsFilePath(ProgramPath(), UserAppDataFolder());
-    const int size = WideCharToMultiByte(CP_ACP, 0, path.c_str(), static_cast<int>(path.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string ansi(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_ACP, 0, path.c_str(), static_cast<int>(path.size()), &ansi[0], size,
-                        nullptr, nullptr);
-    return ansi;
+// The settings file: beside the program, or the user's own copy where the program's folder
+// cannot be written. The path is UTF-16, so a folder of any name works on any system.
+std::wstring SettingsFileName() {
+    return SettingsFilePath(ProgramPath(), UserAppDataFolder());
 }
 
 void RegisterWindowClass(HINSTANCE instance, WNDPROC proc) {
-    WNDCLASSEXA cls{};
+    WNDCLASSEXW cls{};
     cls.cbSize = sizeof cls;
     cls.lpfnWndProc = proc;
     cls.hInstance = instance;
-    cls.hIcon = LoadIconA(instance, "MAINICON");
-    cls.hIconSm = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(2), IMAGE_ICON,
+    cls.hIcon = LoadIconW(instance, L"MAINICON");
+    cls.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(2), IMAGE_ICON,
                                                 GetSystemMetrics(SM_CXSMICON),
                                                 GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
     cls.hCursor = LoadCursor(nullptr, IDC_ARROW);
     cls.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     cls.lpszClassName = ctl::kMainWindowClass;
-    RegisterClassExA(&cls);
+    RegisterClassExW(&cls);
 }
 
 // The window rectangle that gives the layout's client area, centred on the screen.
@@ -108,7 +104,7 @@ RECT CentredWindowRect() {
 }
 
 bool IsPushButton(HWND control) {
-    const LRESULT code = SendMessageA(control, WM_GETDLGCODE, 0, 0);
+    const LRESULT code = SendMessageW(control, WM_GETDLGCODE, 0, 0);
     return (code & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) != 0;
 }
 
@@ -117,9 +113,9 @@ bool IsPushButton(HWND control) {
 TfmMain::TfmMain(HINSTANCE instance) {
     RegisterWindowClass(instance, WindowProc);
     const RECT rect = CentredWindowRect();
-    CreateWindowExA(0, ctl::kMainWindowClass, kApplicationTitle, kWindowStyle, rect.left, rect.top,
-                    rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, instance,
-                    this);
+    CreateWindowExW(0, ctl::kMainWindowClass, FromCp1251(kApplicationTitle).c_str(), kWindowStyle,
+                    rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, nullptr,
+                    nullptr, instance, this);
     if (!FHandle)
         RaiseOleError(HRESULT_FROM_WIN32(GetLastError()));
     try {
@@ -129,7 +125,7 @@ TfmMain::TfmMain(HINSTANCE instance) {
         FContacts = std::make_unique<TContacts>();
         FIniFileName = SettingsFileName();
         FContacts->LoadFromFile(FIniFileName);
-        SendMessageA(Control(ctl::cbPortNumber), CB_SETCURSEL, 0, 0);
+        SendMessageW(Control(ctl::cbPortNumber), CB_SETCURSEL, 0, 0);
         ShowContacts();
     } catch (...) {
         DestroyWindow(FHandle);
@@ -154,7 +150,7 @@ bool TfmMain::HandleDialogMessage(MSG& message) {
     // Alt+F4 closes the window whichever control has the focus: some controls keep system
     // keys to themselves.
     if (message.message == WM_SYSKEYDOWN && message.wParam == VK_F4) {
-        PostMessageA(FHandle, WM_SYSCOMMAND, SC_CLOSE, 0);
+        PostMessageW(FHandle, WM_SYSCOMMAND, SC_CLOSE, 0);
         return true;
     }
     // Enter presses the focused button; the system's dialog handling would look for a
@@ -163,25 +159,25 @@ bool TfmMain::HandleDialogMessage(MSG& message) {
         HWND focus = GetFocus();
         if (focus && IsChild(FHandle, focus) && IsPushButton(focus)) {
             if (IsWindowEnabled(focus))
-                SendMessageA(FHandle, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(focus), BN_CLICKED),
+                SendMessageW(FHandle, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(focus), BN_CLICKED),
                              reinterpret_cast<LPARAM>(focus));
             return true;
         }
     }
-    return IsDialogMessageA(FHandle, &message) != FALSE;
+    return IsDialogMessageW(FHandle, &message) != FALSE;
 }
 
 LRESULT CALLBACK TfmMain::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
-        auto form = static_cast<TfmMain*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+        auto form = static_cast<TfmMain*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
         form->FHandle = window;
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
     }
-    auto form = reinterpret_cast<TfmMain*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    auto form = reinterpret_cast<TfmMain*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (!form)
-        return DefWindowProcA(window, message, wParam, lParam);
+        return DefWindowProcW(window, message, wParam, lParam);
     if (message == WM_NCDESTROY) {
-        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
         form->FHandle = nullptr;
     }
     return form->HandleMessage(message, wParam, lParam);
@@ -209,7 +205,7 @@ LRESULT TfmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         Destroy();
         return 0;
     }
-    return DefWindowProcA(FHandle, message, wParam, lParam);
+    return DefWindowProcW(FHandle, message, wParam, lParam);
 }
 
 // The event bindings of the controls.
@@ -277,19 +273,20 @@ void TfmMain::Guard(const std::function<void()>& handler) {
 }
 
 void TfmMain::ShowException(const std::exception& error) {
-    MessageBoxA(FHandle, error.what(), kApplicationTitle, MB_OK | MB_ICONSTOP);
+    MessageBoxW(FHandle, ErrorText(error).c_str(), FromCp1251(kApplicationTitle).c_str(),
+                MB_OK | MB_ICONSTOP);
 }
 
 LRESULT CALLBACK TfmMain::PulseTimeProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_CHAR) {
         auto form = reinterpret_cast<TfmMain*>(
-            GetWindowLongPtrA(GetAncestor(edit, GA_ROOT), GWLP_USERDATA));
-        char key = static_cast<char>(wParam);
+            GetWindowLongPtrW(GetAncestor(edit, GA_ROOT), GWLP_USERDATA));
+        wchar_t key = static_cast<wchar_t>(wParam);
         if (form)
             form->edtPulseTimeKeyPress(edit, key);
-        if (key == '\0')
+        if (key == L'\0')
             return 0;
-        wParam = static_cast<unsigned char>(key);
+        wParam = key;
     }
     return CallInherited(edit, message, wParam, lParam);
 }
@@ -333,7 +330,7 @@ void TfmMain::btnGetStatusClick(HWND) {
         if (FDriver->GetStatus() == 0) {
             const int32_t status = FDriver->ReleStatus();
             FReleStatus = static_cast<uint8_t>(status);
-            SetText(Control(ctl::edtStatus), std::to_string(status));
+            SetText(Control(ctl::edtStatus), std::to_wstring(status));
         }
     });
 }
@@ -345,7 +342,8 @@ void TfmMain::btnGetDeviceMetricsClick(HWND) {
         std::string text;
         for (const TMetricLine& line : kMetricLines)
             text += line.Label + std::to_string((FDriver.get()->*line.Value)()) + "\r\n";
-        MessageBoxA(FHandle, text.c_str(), kApplicationTitle, MB_OK);
+        MessageBoxW(FHandle, FromCp1251(text).c_str(), FromCp1251(kApplicationTitle).c_str(),
+                    MB_OK);
     });
 }
 
@@ -355,28 +353,28 @@ void TfmMain::btnSetDefaultsClick(HWND) {
 }
 
 void TfmMain::btnCloseClick(HWND) {
-    PostMessageA(FHandle, WM_CLOSE, 0, 0);
+    PostMessageW(FHandle, WM_CLOSE, 0, 0);
 }
 
 void TfmMain::ListBoxClick(HWND) {
-    const int index = static_cast<int>(SendMessageA(Control(ctl::ListBox), LB_GETCURSEL, 0, 0));
+    const int index = static_cast<int>(SendMessageW(Control(ctl::ListBox), LB_GETCURSEL, 0, 0));
     // An empty list has no selected contact.
     if (index >= 0 && index < FContacts->Count())
         SelectContact(index);
 }
 
 void TfmMain::edtPulseTimeChange(HWND) {
-    const int index = static_cast<int>(SendMessageA(Control(ctl::ListBox), LB_GETCURSEL, 0, 0));
+    const int index = static_cast<int>(SendMessageW(Control(ctl::ListBox), LB_GETCURSEL, 0, 0));
     if (index < 0 || index >= FContacts->Count())
         return;
     FContact.PulseTime = PulseTimeOf(TextOf(Control(ctl::edtPulseTime)));
     FContacts->Items(index).Data = FContact;
 }
 
-void TfmMain::edtPulseTimeKeyPress(HWND, char& key) {
-    // Letters of the ANSI code page: Latin, and Cyrillic under code page 1251.
-    if (IsCharAlphaA(key))
-        key = '\0';
+void TfmMain::edtPulseTimeKeyPress(HWND, wchar_t& key) {
+    // Letters of any script, Latin and Cyrillic among them, whatever the system's code page.
+    if (IsCharAlphaW(key))
+        key = L'\0';
 }
 
 // --- Private operations -----------------------------------------------------------------------
@@ -405,7 +403,7 @@ void TfmMain::EndBoardOperation(HWND focus) {
 void TfmMain::ReconnectDriver() {
     FDriver->Disconnect();
     const auto port =
-        static_cast<int32_t>(SendMessageA(Control(ctl::cbPortNumber), CB_GETCURSEL, 0, 0));
+        static_cast<int32_t>(SendMessageW(Control(ctl::cbPortNumber), CB_GETCURSEL, 0, 0));
     FDriver->SetPortNumber(port + 1); // no port chosen gives 0
     FDriver->Connect();
 }
@@ -421,21 +419,21 @@ void TfmMain::EnableButtons(bool enabled) {
 }
 
 void TfmMain::SelectContact(int index) {
-    SendMessageA(Control(ctl::ListBox), LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    SendMessageW(Control(ctl::ListBox), LB_SETCURSEL, static_cast<WPARAM>(index), 0);
     FContact = FContacts->Items(index).Data;
     EnableWindow(Control(ctl::btnOn), FContact.SetDeviceState);
     EnableWindow(Control(ctl::btnOff), FContact.SetDeviceState);
     EnableWindow(Control(ctl::edtPulseTime), FContact.SetPulseTime);
     EnableWindow(Control(ctl::lblPulseTime), FContact.SetPulseTime);
     // Setting a different text runs the change handler, which writes the same record back.
-    const std::string pulseTime = std::to_string(FContact.PulseTime);
+    const std::wstring pulseTime = std::to_wstring(FContact.PulseTime);
     if (TextOf(Control(ctl::edtPulseTime)) != pulseTime)
         SetText(Control(ctl::edtPulseTime), pulseTime);
 }
 
 void TfmMain::ShowResult() {
     SetText(Control(ctl::edtResult),
-            "(" + std::to_string(FDriver->ResultCode()) + ") " + FDriver->ResultDescription());
+            L"(" + std::to_wstring(FDriver->ResultCode()) + L") " + FDriver->ResultDescription());
     SetText(Control(ctl::edtInput), FDriver->Input());
     SetText(Control(ctl::edtOutput), FDriver->Output());
 }
@@ -444,13 +442,13 @@ void TfmMain::ShowContacts() {
     const int32_t port = FContacts->PortNumber;
     const WPARAM portIndex =
         port >= 1 && port <= kPortCount ? static_cast<WPARAM>(port - 1) : static_cast<WPARAM>(-1);
-    SendMessageA(Control(ctl::cbPortNumber), CB_SETCURSEL, portIndex, 0);
+    SendMessageW(Control(ctl::cbPortNumber), CB_SETCURSEL, portIndex, 0);
     HWND list = Control(ctl::ListBox);
-    SendMessageA(list, LB_RESETCONTENT, 0, 0);
+    SendMessageW(list, LB_RESETCONTENT, 0, 0);
     for (int i = 0; i < FContacts->Count(); ++i) {
         const TContactRec& contact = FContacts->Items(i).Data;
-        SendMessageA(list, LB_ADDSTRING, 0,
-                     reinterpret_cast<LPARAM>((contact.Name + " " + contact.Device).c_str()));
+        const std::wstring entry = FromCp1251(contact.Name + " " + contact.Device);
+        SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
     }
     if (FContacts->Count() > 0)
         SelectContact(0);
@@ -462,7 +460,7 @@ void TfmMain::SaveContacts() {
     try {
         FContacts->SaveToFile(FIniFileName);
     } catch (const std::exception& error) {
-        MessageBoxA(FHandle, (std::string(kSettingsNotSaved) + "\n\n" + error.what()).c_str(),
-                    kApplicationTitle, MB_OK | MB_ICONWARNING);
+        MessageBoxW(FHandle, (FromCp1251(kSettingsNotSaved) + L"\n\n" + ErrorText(error)).c_str(),
+                    FromCp1251(kApplicationTitle).c_str(), MB_OK | MB_ICONWARNING);
     }
 }

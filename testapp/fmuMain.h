@@ -55,7 +55,7 @@ private:
     void btnCloseClick(HWND sender);
     void ListBoxClick(HWND sender);
     void edtPulseTimeChange(HWND sender);
-    void edtPulseTimeKeyPress(HWND sender, char& key);
+    void edtPulseTimeKeyPress(HWND sender, wchar_t& key);
 
     // The board-operation frame: device buttons off, the driver reconnected on the chosen port,
     // the button's own steps, the result shown, the buttons on again (also after an error,
@@ -72,7 +72,7 @@ private:
     HWND Control(int id) const { return (*FLayout)[id]; }
 
     uint8_t FReleStatus = 0; // the relay bits the window believes are on
-    std::string FIniFileName;
+    std::wstring FIniFileName;
     std::unique_ptr<TKorvex> FDriver;
     TContactRec FContact; // copy of the selected contact's record
     std::unique_ptr<TContacts> FContacts;

@@ -31,6 +31,6 @@ enum : int {
 };
 
 // The window class of the main window.
-inline constexpr char kMainWindowClass[] = "TfmMain";
+inline constexpr wchar_t kMainWindowClass[] = L"TfmMain";
 
 } // namespace ctl

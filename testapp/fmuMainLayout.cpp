@@ -3,11 +3,12 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
 #include "fmuMainIds.h"
+#include "untText.h"
 
 namespace {
 
@@ -98,7 +99,7 @@ const int kListItemHeight = 16;
 const int kPulseTimeMaxLength = 4;
 
 struct TWindowClass {
-    const char* Name;
+    const wchar_t* Name;
     DWORD Style;
     DWORD ExStyle;
 };
@@ -107,22 +108,22 @@ TWindowClass ClassOf(TKind kind) {
     switch (kind) {
     case K::GroupBox:
         // Its controls are its children; Tab walks into it.
-        return {"BUTTON", BS_GROUPBOX | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT};
+        return {L"BUTTON", BS_GROUPBOX | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT};
     case K::Label:
-        return {"STATIC", SS_LEFTNOWORDWRAP, 0};
+        return {L"STATIC", SS_LEFTNOWORDWRAP, 0};
     case K::DropDownList:
-        return {"COMBOBOX", CBS_DROPDOWNLIST | WS_VSCROLL, 0};
+        return {L"COMBOBOX", CBS_DROPDOWNLIST | WS_VSCROLL, 0};
     case K::Edit:
-        return {"EDIT", ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
+        return {L"EDIT", ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
     case K::ReadOnlyEdit:
-        return {"EDIT", ES_AUTOHSCROLL | ES_READONLY, WS_EX_CLIENTEDGE};
+        return {L"EDIT", ES_AUTOHSCROLL | ES_READONLY, WS_EX_CLIENTEDGE};
     case K::Button:
-        return {"BUTTON", BS_PUSHBUTTON, 0};
+        return {L"BUTTON", BS_PUSHBUTTON, 0};
     case K::ListBox:
         // Unsorted, so entry positions equal contact positions; the height stays as laid out.
-        return {"LISTBOX", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL, WS_EX_CLIENTEDGE};
+        return {L"LISTBOX", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL, WS_EX_CLIENTEDGE};
     }
-    return {"STATIC", 0, 0};
+    return {L"STATIC", 0, 0};
 }
 
 const TControlDef* DefinitionOf(int id) {
@@ -132,8 +133,8 @@ const TControlDef* DefinitionOf(int id) {
     return nullptr;
 }
 
-HFONT MakeFont(LONG height, const char* face, BYTE charset) {
-    LOGFONTA font{};
+HFONT MakeFont(LONG height, const wchar_t* face, BYTE charset) {
+    LOGFONTW font{};
     font.lfHeight = height;
     font.lfWeight = FW_NORMAL;
     font.lfCharSet = charset;
@@ -141,8 +142,8 @@ HFONT MakeFont(LONG height, const char* face, BYTE charset) {
     font.lfClipPrecision = CLIP_DEFAULT_PRECIS;
     font.lfQuality = DEFAULT_QUALITY;
     font.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
-    std::strncpy(font.lfFaceName, face, LF_FACESIZE - 1);
-    return CreateFontIndirectA(&font);
+    std::wcsncpy(font.lfFaceName, face, LF_FACESIZE - 1);
+    return CreateFontIndirectW(&font);
 }
 
 // A group box keeps what its children send; the window handles it, and the box paints its
@@ -155,7 +156,7 @@ LRESULT CALLBACK ContainerProc(HWND box, UINT message, WPARAM wParam, LPARAM lPa
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORLISTBOX:
     case WM_CTLCOLORBTN:
-        return SendMessageA(GetParent(box), message, wParam, lParam);
+        return SendMessageW(GetParent(box), message, wParam, lParam);
     case WM_ERASEBKGND: {
         RECT client;
         GetClientRect(box, &client);
@@ -171,29 +172,29 @@ LRESULT CALLBACK ContainerProc(HWND box, UINT message, WPARAM wParam, LPARAM lPa
 void FitDropDownHeight(HWND combo, int height) {
     RECT box;
     GetWindowRect(combo, &box);
-    const LRESULT field = SendMessageA(combo, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
+    const LRESULT field = SendMessageW(combo, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
     const LONG change = height - (box.bottom - box.top);
     if (field != CB_ERR && change != 0)
-        SendMessageA(combo, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field + change);
+        SendMessageW(combo, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field + change);
 }
 
 } // namespace
 
 void Subclass(HWND control, WNDPROC proc) {
-    SetWindowLongPtrA(control, GWLP_USERDATA, GetWindowLongPtrA(control, GWLP_WNDPROC));
-    SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc));
+    SetWindowLongPtrW(control, GWLP_USERDATA, GetWindowLongPtrW(control, GWLP_WNDPROC));
+    SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc));
 }
 
 LRESULT CallInherited(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto inherited = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(control, GWLP_USERDATA));
-    return CallWindowProcA(inherited, control, message, wParam, lParam);
+    auto inherited = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(control, GWLP_USERDATA));
+    return CallWindowProcW(inherited, control, message, wParam, lParam);
 }
 
 TfmMainLayout::TfmMainLayout(HWND form)
-    : FFont(MakeFont(-11, "MS Sans Serif", DEFAULT_CHARSET)),
-      FListFont(MakeFont(-13, "Courier New", RUSSIAN_CHARSET)),
+    : FFont(MakeFont(-11, L"MS Sans Serif", DEFAULT_CHARSET)),
+      FListFont(MakeFont(-13, L"Courier New", RUSSIAN_CHARSET)),
       FSilver(CreateSolidBrush(RGB(192, 192, 192))) {
-    const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(form, GWLP_HINSTANCE));
+    const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(form, GWLP_HINSTANCE));
     for (const TControlDef& def : kLayout) {
         const TWindowClass cls = ClassOf(def.Kind);
         DWORD style = WS_CHILD | WS_VISIBLE | cls.Style;
@@ -203,10 +204,11 @@ TfmMainLayout::TfmMainLayout(HWND form)
         if (def.Kind == K::DropDownList) // the opened list below the closed box
             height += kDropDownHeight;
         HWND parent = def.Container ? FControls.at(def.Container) : form;
-        HWND control = CreateWindowExA(
-            cls.ExStyle, cls.Name, def.Caption, style, def.Left, def.Top, def.Width, height, parent,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(def.Id)), instance, nullptr);
-        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(FFont.Get()), FALSE);
+        HWND control = CreateWindowExW(cls.ExStyle, cls.Name, FromCp1251(def.Caption).c_str(),
+                                       style, def.Left, def.Top, def.Width, height, parent,
+                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(def.Id)),
+                                       instance, nullptr);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FFont.Get()), FALSE);
         if (def.Kind == K::GroupBox)
             Subclass(control, ContainerProc);
         FControls[def.Id] = control;
@@ -226,35 +228,37 @@ TfmMainLayout::TfmMainLayout(HWND form)
 
     HWND ports = FControls.at(ctl::cbPortNumber);
     for (int i = 1; i <= kPorts; ++i)
-        SendMessageA(ports, CB_ADDSTRING, 0,
-                     reinterpret_cast<LPARAM>(("COM" + std::to_string(i)).c_str()));
+        SendMessageW(ports, CB_ADDSTRING, 0,
+                     reinterpret_cast<LPARAM>((L"COM" + std::to_wstring(i)).c_str()));
     FitDropDownHeight(ports, DefinitionOf(ctl::cbPortNumber)->Height);
 
     HWND list = FControls.at(ctl::ListBox);
-    SendMessageA(list, WM_SETFONT, reinterpret_cast<WPARAM>(FListFont.Get()), FALSE);
-    SendMessageA(list, LB_SETITEMHEIGHT, 0, kListItemHeight);
+    SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(FListFont.Get()), FALSE);
+    SendMessageW(list, LB_SETITEMHEIGHT, 0, kListItemHeight);
 
-    SendMessageA(FControls.at(ctl::edtPulseTime), EM_LIMITTEXT, kPulseTimeMaxLength, 0);
+    SendMessageW(FControls.at(ctl::edtPulseTime), EM_LIMITTEXT, kPulseTimeMaxLength, 0);
     AddTooltips(form);
 }
 
 void TfmMainLayout::AddTooltips(HWND form) {
-    const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(form, GWLP_HINSTANCE));
+    const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(form, GWLP_HINSTANCE));
     // Owned by the form, so it goes with it.
-    HWND tip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP,
+    HWND tip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, form,
                                nullptr, instance, nullptr);
     for (const TControlDef& def : kLayout) {
         if (!def.Hint)
             continue;
         HWND control = FControls.at(def.Id);
-        TOOLINFOA tool{};
-        tool.cbSize = TTTOOLINFOA_V2_SIZE;
+        // The tooltip keeps a copy of the text.
+        std::wstring hint = FromCp1251(def.Hint);
+        TOOLINFOW tool{};
+        tool.cbSize = TTTOOLINFOW_V2_SIZE;
         tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
         tool.hwnd = GetParent(control);
         tool.uId = reinterpret_cast<UINT_PTR>(control);
-        tool.lpszText = const_cast<char*>(def.Hint);
-        SendMessageA(tip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+        tool.lpszText = &hint[0];
+        SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <string>
 #include <utility>
 
 namespace {
@@ -26,34 +27,32 @@ const char kNotOverwritten[] =
 // "код" (code)
 const char kCode[] = "\xEA\xEE\xE4";
 
-const char kCommon[] = "Common";
-const char kPortNumber[] = "PortNumber";
-const char kName[] = "Name";
-const char kMask[] = "Mask";
-const char kDevice[] = "Device";
-const char kPulseTime[] = "PulseTime";
-const char kSetPulseTime[] = "SetPulseTime";
-const char kSetDeviceState[] = "SetDeviceState";
+const wchar_t kCommon[] = L"Common";
+const wchar_t kPortNumber[] = L"PortNumber";
+const wchar_t kName[] = L"Name";
+const wchar_t kMask[] = L"Mask";
+const wchar_t kDevice[] = L"Device";
+const wchar_t kPulseTime[] = L"PulseTime";
+const wchar_t kSetPulseTime[] = L"SetPulseTime";
+const wchar_t kSetDeviceState[] = L"SetDeviceState";
+
+// The mark that makes the profile functions read and write a file as UTF-16.
+const char kUtf16Mark[] = "\xFF\xFE";
+const char kUtf8Mark[] = "\xEF\xBB\xBF";
 
 // Raises EContactError with what, the file name and the text of the thread's last error.
-[[noreturn]] void RaiseLastError(const char* what, const std::string& fileName) {
+[[noreturn]] void RaiseLastError(const char* what, const std::wstring& fileName) {
     const DWORD code = GetLastError();
-    char text[512] = "";
-    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                             code, 0, text, sizeof text, nullptr);
-    while (n > 0 &&
-           (text[n - 1] == '\r' || text[n - 1] == '\n' || text[n - 1] == ' ' || text[n - 1] == '.'))
-        --n;
-    throw EContactError(std::string(what) + " \"" + fileName + "\": " + std::string(text, n) +
-                        " (" + kCode + " " + std::to_string(code) + ")");
+    throw EContactError(FromCp1251(what) + L" \"" + fileName + L"\": " + SystemText(code) + L" (" +
+                        FromCp1251(kCode) + L" " + std::to_wstring(code) + L")");
 }
 
 // The profile functions look a name without a folder up in the Windows folder; the full path
 // makes a relative name mean the current folder, as the file-existence test reads it.
-std::string FullPath(const std::string& fileName) {
-    std::string buffer(MAX_PATH, '\0');
+std::wstring FullPath(const std::wstring& fileName) {
+    std::wstring buffer(MAX_PATH, L'\0');
     for (;;) {
-        DWORD n = GetFullPathNameA(fileName.c_str(), static_cast<DWORD>(buffer.size()), &buffer[0],
+        DWORD n = GetFullPathNameW(fileName.c_str(), static_cast<DWORD>(buffer.size()), &buffer[0],
                                    nullptr);
         if (n == 0)
             RaiseLastError(kPathFailed, fileName);
@@ -65,79 +64,165 @@ std::string FullPath(const std::string& fileName) {
     }
 }
 
-bool FileExists(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
+bool FileExists(const std::wstring& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// The profile functions read a file they cannot open as an empty one, without a word; so the
-// file is opened once here first, as they would open it.
-bool FileReadable(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
+// The whole file, opened as the profile functions open it; false (with the thread's last error)
+// when it cannot be read.
+bool ReadBytes(const std::wstring& path, std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
+    LARGE_INTEGER size{};
+    bool ok = GetFileSizeEx(file, &size) && size.QuadPart < 0x40000000;
+    if (ok) {
+        bytes.assign(static_cast<size_t>(size.QuadPart), '\0');
+        DWORD read = 0;
+        ok = bytes.empty() ||
+             (ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr) &&
+              read == bytes.size());
+    }
+    const DWORD error = GetLastError();
     CloseHandle(file);
-    return true;
+    SetLastError(error);
+    return ok;
+}
+
+// Replaces the contents of an existing file; false (with the thread's last error) on failure.
+bool WriteBytes(const std::wstring& path, const std::string& bytes) {
+    HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    bool ok = bytes.empty() ||
+              (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+               written == bytes.size());
+    const DWORD error = GetLastError();
+    CloseHandle(file);
+    SetLastError(error);
+    return ok;
+}
+
+bool StartsWith(const std::string& bytes, const char* mark) {
+    return bytes.compare(0, std::char_traits<char>::length(mark), mark) == 0;
 }
 
 // Writes the platform's cached copy of the file out and drops it, so that the next call reads
 // the file as it is on disk. The platform reports no result for this call.
-void FlushProfile(const std::string& path) {
-    WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
+void FlushProfile(const std::wstring& path) {
+    WritePrivateProfileStringW(nullptr, nullptr, nullptr, path.c_str());
 }
 
+// A new empty file of a unique name in folder; raises EContactError(what, fileName) when none
+// can be made.
+std::wstring NewTempFile(const std::wstring& folder, const char* what,
+                         const std::wstring& fileName) {
+    wchar_t name[MAX_PATH];
+    if (!GetTempFileNameW(folder.c_str(), L"kvx", 0, name))
+        RaiseLastError(what, fileName);
+    return name;
+}
+
+// The profile functions read a file in the system's ANSI code page unless it begins with a
+// Unicode mark, and the settings file is code page 1251 on every system. So they read a UTF-16
+// copy of it, made in the temporary folder and removed when the reading is done. A file that
+// carries a Unicode mark of its own is copied as it is, and reads as the platform reads it.
+class TUnicodeCopy {
+public:
+    TUnicodeCopy(const std::string& bytes, const std::wstring& fileName) {
+        wchar_t folder[MAX_PATH + 1];
+        const DWORD n = GetTempPathW(MAX_PATH + 1, folder);
+        if (n == 0 || n > MAX_PATH)
+            RaiseLastError(kReadFailed, fileName);
+        FPath = NewTempFile(folder, kReadFailed, fileName);
+        std::string copy;
+        if (StartsWith(bytes, kUtf16Mark) || StartsWith(bytes, kUtf8Mark)) {
+            copy = bytes;
+        } else {
+            const std::wstring text = FromCp1251(bytes);
+            copy.assign(kUtf16Mark);
+            copy.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+        }
+        if (!WriteBytes(FPath, copy)) {
+            const DWORD error = GetLastError();
+            DeleteFileW(FPath.c_str());
+            SetLastError(error);
+            RaiseLastError(kReadFailed, fileName);
+        }
+    }
+    TUnicodeCopy(const TUnicodeCopy&) = delete;
+    TUnicodeCopy& operator=(const TUnicodeCopy&) = delete;
+    ~TUnicodeCopy() {
+        FlushProfile(FPath);
+        DeleteFileW(FPath.c_str());
+    }
+
+    const std::wstring& Path() const { return FPath; }
+
+private:
+    std::wstring FPath;
+};
+
 // The names of all sections, in the order in which they stand in the file.
-std::vector<std::string> SectionNames(const std::string& path) {
-    std::vector<char> buffer(1024);
+std::vector<std::wstring> SectionNames(const std::wstring& path) {
+    std::vector<wchar_t> buffer(1024);
     DWORD n;
     for (;;) {
-        n = GetPrivateProfileSectionNamesA(buffer.data(), static_cast<DWORD>(buffer.size()),
+        n = GetPrivateProfileSectionNamesW(buffer.data(), static_cast<DWORD>(buffer.size()),
                                            path.c_str());
         // A list that does not fit comes back cut, with the length of the buffer less two.
         if (n + 2 < buffer.size())
             break;
         buffer.resize(buffer.size() * 2);
     }
-    std::vector<std::string> names;
-    for (const char* p = buffer.data(); p < buffer.data() + n && *p; p += names.back().size() + 1)
+    std::vector<std::wstring> names;
+    for (const wchar_t* p = buffer.data(); p < buffer.data() + n && *p;
+         p += names.back().size() + 1)
         names.emplace_back(p);
     return names;
 }
 
 // The value of key in section as the platform reads it, or def when the platform knows no such
 // key (it trims blanks around the value and strips one pair of enclosing quotes).
-std::string ReadString(const std::string& path, const char* section, const char* key,
-                       const char* def) {
-    std::vector<char> buffer(256);
+std::wstring ReadString(const std::wstring& path, const wchar_t* section, const wchar_t* key,
+                        const wchar_t* def) {
+    std::vector<wchar_t> buffer(256);
     DWORD n;
     for (;;) {
-        n = GetPrivateProfileStringA(section, key, def, buffer.data(),
+        n = GetPrivateProfileStringW(section, key, def, buffer.data(),
                                      static_cast<DWORD>(buffer.size()), path.c_str());
         // A value that does not fit comes back cut, with the length of the buffer less one.
         if (n + 1 < buffer.size())
             break;
         buffer.resize(buffer.size() * 2);
     }
-    return std::string(buffer.data(), n);
+    return std::wstring(buffer.data(), n);
 }
 
 // A key is present when the platform gives a value for it: asked with two different
 // defaults, it then answers the same both times.
-bool HasKey(const std::string& path, const char* section, const char* key) {
-    return ReadString(path, section, key, "\x01") == ReadString(path, section, key, "\x02");
+bool HasKey(const std::wstring& path, const wchar_t* section, const wchar_t* key) {
+    return ReadString(path, section, key, L"\x01") == ReadString(path, section, key, L"\x02");
 }
 
-int32_t ReadInt(const std::string& path, const char* section, const char* key, int32_t def) {
+std::string ReadText(const std::wstring& path, const wchar_t* section, const wchar_t* key) {
+    return ToCp1251(ReadString(path, section, key, L""));
+}
+
+int32_t ReadInt(const std::wstring& path, const wchar_t* section, const wchar_t* key, int32_t def) {
     int32_t value;
-    return ContactStrToInt(ReadString(path, section, key, ""), value) ? value : def;
+    return ContactStrToInt(ReadText(path, section, key), value) ? value : def;
 }
 
 // False exactly when the value reads as the integer 0.
-bool ReadBool(const std::string& path, const char* section, const char* key) {
+bool ReadBool(const std::wstring& path, const wchar_t* section, const wchar_t* key) {
     int32_t value;
-    return !ContactStrToInt(ReadString(path, section, key, ""), value) || value != 0;
+    return !ContactStrToInt(ReadText(path, section, key), value) || value != 0;
 }
 
 bool IsBlank(char c) {
@@ -154,44 +239,55 @@ int HexDigit(char c) {
     return -1;
 }
 
-// The temporary file that a save builds; it is removed unless it has replaced the target.
+// The temporary file that a save builds in the target's folder; it is removed unless it has
+// replaced the target. The profile functions write it as UTF-16 (it starts with the Unicode
+// mark), and it is put down in code page 1251 before it replaces the target.
 class TTempFile {
 public:
-    explicit TTempFile(const std::string& target) : FTarget(target) {
-        const std::string folder = target.substr(0, target.find_last_of("\\/") + 1);
-        char name[MAX_PATH];
-        // Makes an empty file of a new name in the target's folder.
-        if (!GetTempFileNameA(folder.c_str(), "kvx", 0, name))
-            RaiseLastError(kWriteFailed, target);
-        FName = name;
+    explicit TTempFile(const std::wstring& target) : FTarget(target) {
+        FName =
+            NewTempFile(target.substr(0, target.find_last_of(L"\\/") + 1), kWriteFailed, target);
+        if (!WriteBytes(FName, kUtf16Mark))
+            Fail();
     }
     TTempFile(const TTempFile&) = delete;
     TTempFile& operator=(const TTempFile&) = delete;
     ~TTempFile() {
         if (!FReplaced) {
             FlushProfile(FName);
-            DeleteFileA(FName.c_str());
+            DeleteFileW(FName.c_str());
         }
     }
 
-    void Write(const std::string& section, const char* key, const std::string& value) {
-        if (!WritePrivateProfileStringA(section.c_str(), key, value.c_str(), FName.c_str()))
-            RaiseLastError(kWriteFailed, FTarget);
+    void Write(const std::wstring& section, const wchar_t* key, const std::string& value) {
+        if (!WritePrivateProfileStringW(section.c_str(), key, FromCp1251(value).c_str(),
+                                        FName.c_str()))
+            Fail();
     }
 
-    // Puts the complete file in place of the target in one step.
+    // Puts the complete file, in code page 1251, in place of the target in one step.
     void ReplaceTarget() {
         FlushProfile(FName);
-        if (!MoveFileExA(FName.c_str(), FTarget.c_str(),
+        std::string bytes;
+        if (!ReadBytes(FName, bytes) || !StartsWith(bytes, kUtf16Mark))
+            Fail();
+        const size_t mark = std::char_traits<char>::length(kUtf16Mark);
+        std::wstring text((bytes.size() - mark) / sizeof(wchar_t), L'\0');
+        bytes.copy(reinterpret_cast<char*>(&text[0]), text.size() * sizeof(wchar_t), mark);
+        if (!WriteBytes(FName, ToCp1251(text)))
+            Fail();
+        if (!MoveFileExW(FName.c_str(), FTarget.c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            RaiseLastError(kWriteFailed, FTarget);
+            Fail();
         FReplaced = true;
         FlushProfile(FTarget);
     }
 
 private:
-    std::string FTarget;
-    std::string FName;
+    [[noreturn]] void Fail() const { RaiseLastError(kWriteFailed, FTarget); }
+
+    std::wstring FTarget;
+    std::wstring FName;
     bool FReplaced = false;
 };
 
@@ -310,56 +406,58 @@ void TContacts::LoadDefaults() {
     }
 }
 
-void TContacts::LoadFromFile(const std::string& fileName) {
-    const std::string path = FullPath(fileName);
+void TContacts::LoadFromFile(const std::wstring& fileName) {
+    const std::wstring path = FullPath(fileName);
     if (!FileExists(path)) {
         LoadDefaults();
         return;
     }
-    if (!FileReadable(path)) {
-        // Its contents are unknown, so no save may replace it; the list stays as it was.
-        FUnreadFile = path;
+    // Until the file has been read whole, its contents are unknown, so no save may replace it;
+    // the list stays as it was.
+    FUnreadFile = path;
+    std::string bytes;
+    if (!ReadBytes(path, bytes))
         RaiseLastError(kReadFailed, fileName);
-    }
+    const TUnicodeCopy copy(bytes, fileName);
+    const std::wstring& file = copy.Path();
     FUnreadFile.clear();
-    FlushProfile(path);
     Clear();
-    PortNumber = ReadInt(path, kCommon, kPortNumber, 1);
-    static const char* const keys[] = {kName,      kMask,         kDevice,
-                                       kPulseTime, kSetPulseTime, kSetDeviceState};
-    for (const std::string& name : SectionNames(path)) {
+    PortNumber = ReadInt(file, kCommon, kPortNumber, 1);
+    static const wchar_t* const keys[] = {kName,      kMask,         kDevice,
+                                          kPulseTime, kSetPulseTime, kSetDeviceState};
+    for (const std::wstring& name : SectionNames(file)) {
         // The only comparison of names that minds letter case.
         if (name == kCommon)
             continue;
-        const char* section = name.c_str();
+        const wchar_t* section = name.c_str();
         bool complete = true;
-        for (const char* key : keys)
-            if (!HasKey(path, section, key)) {
+        for (const wchar_t* key : keys)
+            if (!HasKey(file, section, key)) {
                 complete = false;
                 break;
             }
         if (!complete)
             continue;
         TContactRec rec;
-        rec.Name = ReadString(path, section, kName, "");
-        rec.Mask = static_cast<uint8_t>(ReadInt(path, section, kMask, 0));
-        rec.Device = ReadString(path, section, kDevice, "");
-        rec.PulseTime = static_cast<uint16_t>(ReadInt(path, section, kPulseTime, 0));
-        rec.SetPulseTime = ReadBool(path, section, kSetPulseTime);
-        rec.SetDeviceState = ReadBool(path, section, kSetDeviceState);
+        rec.Name = ReadText(file, section, kName);
+        rec.Mask = static_cast<uint8_t>(ReadInt(file, section, kMask, 0));
+        rec.Device = ReadText(file, section, kDevice);
+        rec.PulseTime = static_cast<uint16_t>(ReadInt(file, section, kPulseTime, 0));
+        rec.SetPulseTime = ReadBool(file, section, kSetPulseTime);
+        rec.SetDeviceState = ReadBool(file, section, kSetDeviceState);
         TContact::Create(*this, rec);
     }
 }
 
-void TContacts::SaveToFile(const std::string& fileName) const {
-    const std::string path = FullPath(fileName);
+void TContacts::SaveToFile(const std::wstring& fileName) const {
+    const std::wstring path = FullPath(fileName);
     if (path == FUnreadFile && FileExists(path))
-        throw EContactError(std::string(kNotOverwritten) + " \"" + fileName + "\"");
+        throw EContactError(FromCp1251(kNotOverwritten) + L" \"" + fileName + L"\"");
     TTempFile file(path);
     file.Write(kCommon, kPortNumber, std::to_string(PortNumber));
     for (int i = 0; i < Count(); ++i) {
         const TContactRec& rec = Items(i).Data;
-        const std::string section = std::to_string(i);
+        const std::wstring section = std::to_wstring(i);
         file.Write(section, kName, rec.Name);
         file.Write(section, kMask, std::to_string(rec.Mask));
         file.Write(section, kDevice, rec.Device);

@@ -1,5 +1,6 @@
 // The test program's contact list: the board's relay outputs as named contacts, kept in the
-// program's INI file and read and written through the platform's private profile functions.
+// program's INI file in code page 1251 and read and written through the platform's private
+// profile functions.
 #pragma once
 
 #include <cstdint>
@@ -8,10 +9,12 @@
 #include <string>
 #include <vector>
 
-// A failure of the contact list's file work; the message is cp1251 text for the operator.
-class EContactError : public std::runtime_error {
+#include "untText.h"
+
+// A failure of the contact list's file work, in words for the operator.
+class EContactError : public ETextError {
 public:
-    explicit EContactError(const std::string& message) : std::runtime_error(message) {}
+    explicit EContactError(const std::wstring& text) : ETextError(text) {}
 };
 
 // The settings of one contact, copied whole by the window.
@@ -77,17 +80,19 @@ public:
     // Destroys every contact, the entry at position 0 first.
     void Clear();
 
-    // Replaces the contacts and PortNumber from the settings file, or with the built-in set when
-    // no such file exists (no file is made then). Raises EContactError when the name cannot be
+    // Replaces the contacts and PortNumber from the settings file (code page 1251 whatever the
+    // system's; a file with a Unicode mark reads as such), or with the built-in set when no
+    // such file exists (no file is made then). Raises EContactError when the name cannot be
     // resolved to a full path, or when the file exists but cannot be read; the list is then left
     // as it was, and that file is never overwritten by SaveToFile until it has been read.
-    void LoadFromFile(const std::string& fileName);
+    void LoadFromFile(const std::wstring& fileName);
 
-    // Writes PortNumber and every contact as the complete new settings file: the file is built
-    // under a temporary name in the same folder and then replaces the old one in one step.
+    // Writes PortNumber and every contact as the complete new settings file, in code page 1251
+    // on every system: the file is built under a temporary name in the same folder and then
+    // replaces the old one in one step.
     // Raises EContactError on any failure, and for a file that could not be read; the old file
     // is then left as it was and the temporary file is removed.
-    void SaveToFile(const std::string& fileName) const;
+    void SaveToFile(const std::wstring& fileName) const;
 
     // Replaces the contacts with the built-in set of eight and sets PortNumber to 1.
     void LoadDefaults();
@@ -104,7 +109,7 @@ private:
 
     std::vector<std::unique_ptr<TContact>> FItems;
     // The full path of a settings file that exists but could not be read, or empty.
-    std::string FUnreadFile;
+    std::wstring FUnreadFile;
 };
 
 // Reads an INI value as an integer: optional blanks, an optional sign, then decimal digits

@@ -23,26 +23,9 @@ enum : DISPID {
 // "Ошибка OLE " (OLE error), followed by the result in hexadecimal when the system has no text
 const char kOleError[] = "\xCE\xF8\xE8\xE1\xEA\xE0 OLE ";
 
-// A text of the automation interface in the ANSI code page.
-std::string AnsiOf(BSTR text) {
-    if (!text)
-        return std::string();
-    const int length = static_cast<int>(SysStringLen(text));
-    const int size = WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text, length, &out[0], size, nullptr, nullptr);
-    return out;
-}
-
-// The system's text for a result without its trailing line end and full stop.
-std::string SystemText(HRESULT code) {
-    char text[512] = "";
-    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                             static_cast<DWORD>(code), 0, text, sizeof text, nullptr);
-    while (n > 0 &&
-           (text[n - 1] == '\r' || text[n - 1] == '\n' || text[n - 1] == ' ' || text[n - 1] == '.'))
-        --n;
-    return std::string(text, n);
+// A text of the automation interface.
+std::wstring TextOf(BSTR text) {
+    return text ? std::wstring(text, SysStringLen(text)) : std::wstring();
 }
 
 // Exception information that IDispatch::Invoke may fill in, freed when it goes.
@@ -60,13 +43,13 @@ struct TExcepInfo : EXCEPINFO {
 } // namespace
 
 void RaiseOleError(HRESULT code) {
-    std::string message = SystemText(code);
-    if (message.empty()) {
+    std::wstring text = SystemText(static_cast<DWORD>(code));
+    if (text.empty()) {
         char hex[16];
         std::snprintf(hex, sizeof hex, "%08lX", static_cast<unsigned long>(code));
-        message = std::string(kOleError) + hex;
+        text = FromCp1251(std::string(kOleError) + hex);
     }
-    throw EOleError(code, message);
+    throw EOleError(code, text);
 }
 
 TKorvex::TKorvex() {
@@ -122,7 +105,7 @@ void TKorvex::Invoke(DISPID dispid, WORD flags, DISPPARAMS& params, VARIANT* res
     HRESULT hr = FDispatch->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result,
                                    &exception, &argError);
     if (hr == DISP_E_EXCEPTION && exception.bstrDescription)
-        throw EOleError(hr, AnsiOf(exception.bstrDescription));
+        throw EOleError(hr, TextOf(exception.bstrDescription));
     if (FAILED(hr))
         RaiseOleError(hr);
 }
@@ -137,14 +120,14 @@ int32_t TKorvex::GetNumber(DISPID dispid) {
     return result.Value().lVal;
 }
 
-std::string TKorvex::GetText(DISPID dispid) {
+std::wstring TKorvex::GetText(DISPID dispid) {
     DISPPARAMS none{};
     TVariant result;
     Invoke(dispid, DISPATCH_PROPERTYGET, none, result.Get());
     HRESULT hr = VariantChangeType(result.Get(), result.Get(), 0, VT_BSTR);
     if (FAILED(hr))
         RaiseOleError(hr);
-    return AnsiOf(result.Value().bstrVal);
+    return TextOf(result.Value().bstrVal);
 }
 
 void TKorvex::SetNumber(DISPID dispid, int32_t value) {
@@ -172,13 +155,13 @@ void TKorvex::SetToggleTime(int32_t value) {
 int32_t TKorvex::ResultCode() {
     return GetNumber(kResultCode);
 }
-std::string TKorvex::ResultDescription() {
+std::wstring TKorvex::ResultDescription() {
     return GetText(kResultDescription);
 }
-std::string TKorvex::Input() {
+std::wstring TKorvex::Input() {
     return GetText(kInput);
 }
-std::string TKorvex::Output() {
+std::wstring TKorvex::Output() {
     return GetText(kOutput);
 }
 int32_t TKorvex::DeviceType() {

@@ -11,11 +11,12 @@
 
 #include "Savolin_TLB.h"
 #include "untHolders.h"
+#include "untText.h"
 
-// A failed COM or system call; the message is the system's text for its result, cp1251.
-class EOleError : public std::runtime_error {
+// A failed COM or system call; the text is the system's for its result.
+class EOleError : public ETextError {
 public:
-    EOleError(HRESULT code, const std::string& message) : std::runtime_error(message), Code(code) {}
+    EOleError(HRESULT code, const std::wstring& text) : ETextError(text), Code(code) {}
     HRESULT Code;
 };
 
@@ -42,9 +43,9 @@ public:
     void SetReleStatus(int32_t value);
     void SetToggleTime(int32_t value);
     int32_t ResultCode();
-    std::string ResultDescription(); // texts in the ANSI code page
-    std::string Input();
-    std::string Output();
+    std::wstring ResultDescription();
+    std::wstring Input();
+    std::wstring Output();
     int32_t DeviceType();
     int32_t DeviceSubType();
     int32_t ProtocolVersion();
@@ -58,7 +59,7 @@ private:
     IKorvex& Interface();
     void Invoke(DISPID dispid, WORD flags, DISPPARAMS& params, VARIANT* result);
     int32_t GetNumber(DISPID dispid);
-    std::string GetText(DISPID dispid);
+    std::wstring GetText(DISPID dispid);
     void SetNumber(DISPID dispid, int32_t value);
 
     TComPtr<IUnknown> FObject;

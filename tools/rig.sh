@@ -20,7 +20,10 @@
 #
 # KORVEX_ARCHS (make's ARCHS) names the architectures wanted, "win32 win64" by default; without
 # win32 the rig works as on a host that cannot run 32-bit programs. KORVEX_HOST32 (yes or no)
-# carries the probe's answer from a caller that asked already.
+# carries the probe's answer from a caller that asked already. KORVEX_LOCALE (C.UTF-8, say) runs
+# the program of "rig.sh wine" and "rig.sh wine64" under that locale instead, which gives it
+# another ANSI code page (C.UTF-8: 1252), in the same prefix and wineserver; the programs it
+# starts inherit that code page. The prefix, the server and Wine's own services keep ru_RU.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -244,6 +247,12 @@ kill_prefix_processes() {
   done
 }
 
+# The locale of the one program that "rig.sh wine" starts, when KORVEX_LOCALE asks for another.
+program_locale() {
+  [ -n "${KORVEX_LOCALE:-}" ] && export LC_ALL=$KORVEX_LOCALE LANG=$KORVEX_LOCALE
+  return 0
+}
+
 case "${1:-}" in
   prefix) make_prefix ;;
   server) start_server ;;
@@ -257,13 +266,13 @@ case "${1:-}" in
     echo "${archs[*]}" ;;
   why) why_not "$2" ;;
   loader) choose_loader; echo "$wine_loader" ;;
-  wine) shift; start_server; exec "$wine_loader" "$@" ;;
-  wine64) shift; start_server; exec /usr/lib/wine/wine64 "$@" ;;
+  wine) shift; start_server; program_locale; exec "$wine_loader" "$@" ;;
+  wine64) shift; start_server; program_locale; exec /usr/lib/wine/wine64 "$@" ;;
   shutdown)
     for p in "$run"/*.pid; do [ -f "$p" ] && stop_board "$(basename "$p" .pid)"; done
     wineserver -k >/dev/null 2>&1 || true
     kill_prefix_processes
     rm -f "$run/wineserver.pid"
     stop_display ;;
-  *) sed -n '2,24p' "$0" >&2; exit 2 ;;
+  *) sed -n '2,27p' "$0" >&2; exit 2 ;;
 esac

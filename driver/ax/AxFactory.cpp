@@ -21,6 +21,16 @@ std::wstring AxGuidText(REFGUID guid) {
 
 namespace {
 
+// A failure's message as the box shows it. The module's byte texts are code page 1251 on every
+// system (the framework's own are ASCII), so they are not read in the system's code page.
+std::wstring TextOfMessage(const std::string& text) {
+    const int size = static_cast<int>(text.size());
+    const int length = MultiByteToWideChar(1251, 0, text.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(1251, 0, text.data(), size, wide.data(), length);
+    return wide;
+}
+
 // The default interface of a coclass, or IID_NULL when it names none.
 IID DefaultInterfaceOf(ITypeInfo* coclass) {
     TYPEATTR* attr = nullptr;
@@ -130,7 +140,8 @@ HRESULT STDMETHODCALLTYPE TAxControlFactory::CreateInstance(IUnknown* outer, REF
             std::string text = failure.what();
             if (!text.empty() && static_cast<unsigned char>(text.back()) > '.')
                 text += '.';
-            MessageBoxA(nullptr, text.c_str(), "DAX Error", MB_OK | MB_ICONSTOP | MB_SETFOREGROUND);
+            MessageBoxW(nullptr, TextOfMessage(text).c_str(), L"DAX Error",
+                        MB_OK | MB_ICONSTOP | MB_SETFOREGROUND);
         }
         return E_UNEXPECTED;
     }

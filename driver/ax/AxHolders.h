@@ -66,17 +66,14 @@ public:
     }
     ~TBstr() { SysFreeString(b_); }
 
-    // An ANSI byte string in the system's code page; an empty one gives a null string.
-    // Raises std::bad_alloc when the string cannot be allocated.
-    static TBstr FromAnsi(const std::string& text) {
+    // A copy of text; an empty one gives a null string. Raises std::bad_alloc when the string
+    // cannot be allocated.
+    static TBstr FromWide(const std::wstring& text) {
         if (text.empty())
             return TBstr();
-        int size = static_cast<int>(text.size());
-        int length = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
-        BSTR b = SysAllocStringLen(nullptr, static_cast<UINT>(length));
+        BSTR b = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
         if (!b)
             throw std::bad_alloc();
-        MultiByteToWideChar(CP_ACP, 0, text.data(), size, b, length);
         return TBstr(b);
     }
 

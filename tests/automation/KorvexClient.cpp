@@ -48,7 +48,7 @@ ClientText TextOf(BSTR b) {
     ClientText text;
     text.isNull = b == nullptr;
     if (b)
-        text.bytes = AnsiOf(b, SysStringLen(b));
+        text.bytes = Cp1251Of(b, SysStringLen(b));
     return text;
 }
 
@@ -181,11 +181,11 @@ std::unique_ptr<KorvexClient> MakeClient(ClientPath path, IKorvex* object) {
     return std::make_unique<DispatchClient>(object);
 }
 
-std::string AnsiOf(const wchar_t* text, size_t length) {
+std::string Cp1251Of(const wchar_t* text, size_t length) {
     int size = static_cast<int>(length);
-    int n = WideCharToMultiByte(CP_ACP, 0, text, size, nullptr, 0, nullptr, nullptr);
+    int n = WideCharToMultiByte(1251, 0, text, size, nullptr, 0, nullptr, nullptr);
     std::string bytes(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text, size, &bytes[0], n, nullptr, nullptr);
+    WideCharToMultiByte(1251, 0, text, size, &bytes[0], n, nullptr, nullptr);
     return bytes;
 }
 

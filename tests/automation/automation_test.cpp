@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "EnvNumber.h"
 #include "ExpectedTexts.h"
 #include "KorvexClient.h"
 #include "SimControl.h"
@@ -204,6 +205,46 @@ TEST_P(KorvexOnBoard, SetDefaultsResetsThePortSettingsAndLeavesThePortOpen) {
     EXPECT_EQ(0x21, client->Number(L"ReleStatus"));
     EXPECT_EQ(700, client->Number(L"ToggleTime"));
     EXPECT_TRUE(board.frames().empty());
+}
+
+// Every result the board can bring about, as its code and Russian text. The suite runs this (with
+// the busy, absent-port and refused-put cases above and below) a second time under code page
+// 1252, where the texts must read exactly the same.
+TEST_P(KorvexOnBoard, EveryResultReadsAsItsRussianText) {
+    struct ResultCase {
+        const char* fault; // the board's misbehaviour for one GetStatus
+        LONG code;
+        std::string text;
+    };
+    const ResultCase cases[] = {
+        {"fault none", 0, kNoError},    {"fault silent", -1, kNoLink},
+        {"fault crc", -4, kBadCrc},     {"fault shortdata", -5, kBadLength},
+        {"fault stx 3", -199, kNotStx}, {"fault code 113", -199, kUnknownQ},
+        {"result 7", 7, kDeviceError7},
+    };
+    size_t answers = 0;
+    for (const ResultCase& c : cases) {
+        SCOPED_TRACE(c.fault);
+        board.command(c.fault);
+        EXPECT_EQ(c.code, client->Run(L"GetStatus"));
+        ExpectResult(c.code, c.text);
+        board.command("fault none");
+        board.command("result 0");
+        // The rest of a refused answer is in the port's buffer before the next exchange
+        // purges it.
+        if (std::string(c.fault) != "fault silent")
+            ++answers;
+        const DWORD start = GetTickCount();
+        while (board.answers().size() < answers && GetTickCount() - start < 10000)
+            Sleep(10);
+        EXPECT_EQ(answers, board.answers().size());
+    }
+}
+
+// The rig gives the test programs code page 1251 unless a run asks for another (the code-page
+// runs of the suites set KORVEX_LOCALE for the rig and KORVEX_EXPECT_ACP for this check).
+TEST(CodePage, IsTheOneTheRigWasAskedFor) {
+    EXPECT_EQ(EnvNumber("KORVEX_EXPECT_ACP", 1251), GetACP());
 }
 
 TEST_P(KorvexOnBoard, ASecondObjectOnTheSamePortIsRefusedAsBusy) {

@@ -78,7 +78,7 @@ const Member kMembers[] = {
 };
 
 std::string BytesOf(const TBstr& text) {
-    return AnsiOf(text.Get(), SysStringLen(text.Get()));
+    return Cp1251Of(text.Get(), SysStringLen(text.Get()));
 }
 
 // Name and help string of a type (index -1) or a member, with its help context.

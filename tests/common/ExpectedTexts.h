@@ -2,6 +2,8 @@
 // that took them from the driver's own tables would prove nothing.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 namespace expected {
@@ -43,5 +45,14 @@ inline const std::string kFileNotFound = "\xD4\xE0\xE9\xEB \xED\xE5 \xED\xE0\xE9
 // Ларгос: Драйвер платы реле (the library's, the interface's and the class's help string)
 inline const std::string kKorvexDescription =
     "\xCB\xE0\xF0\xE3\xEE\xF1: \xC4\xF0\xE0\xE9\xE2\xE5\xF0 \xEF\xEB\xE0\xF2\xFB \xF0\xE5\xEB\xE5";
+
+// A cp1251 text in UTF-16, converted by code page 1251 by name (not the system's code page).
+inline std::wstring Wide(const std::string& text) {
+    const int size = static_cast<int>(text.size());
+    const int length = MultiByteToWideChar(1251, 0, text.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(1251, 0, text.data(), size, wide.data(), length);
+    return wide;
+}
 
 } // namespace expected

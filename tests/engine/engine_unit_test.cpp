@@ -22,12 +22,12 @@ std::string Bytes(std::initializer_list<int> values) {
 }
 
 TEST(ResultTexts, StringTableHoldsTheTextsOfCodesZeroToMinusFive) {
-    EXPECT_EQ(kNoError, ResultText(0));
-    EXPECT_EQ(kNoLink, ResultText(-1));
-    EXPECT_EQ(kPortUnavailable, ResultText(-2));
-    EXPECT_EQ(kPortBusy, ResultText(-3));
-    EXPECT_EQ(kBadCrc, ResultText(-4));
-    EXPECT_EQ(kBadLength, ResultText(-5));
+    const std::string texts[] = {kNoError,  kNoLink, kPortUnavailable,
+                                 kPortBusy, kBadCrc, kBadLength};
+    for (int code = 0; code >= -5; --code) {
+        EXPECT_EQ(texts[-code], ResultText(code)) << code;
+        EXPECT_EQ(Wide(texts[-code]), ResultTextW(code)) << code;
+    }
 }
 
 TEST(Win32ErrorText, RealOsFailureGivesNumberLineFeedAndTrimmedSystemText) {
@@ -37,6 +37,8 @@ TEST(Win32ErrorText, RealOsFailureGivesNumberLineFeedAndTrimmedSystemText) {
     EXPECT_EQ(2u, failure.ErrorCode);
     EXPECT_EQ("Win32 Error.  Code: 2.\n" + kFileNotFound, failure.Message);
     EXPECT_EQ(failure.Message, std::string(failure.what()));
+    // The system's text as the system gave it, in UTF-16.
+    EXPECT_EQ(Wide("Win32 Error.  Code: 2.\n" + kFileNotFound), failure.Text());
 }
 
 TEST(Win32ErrorText, ErrorNumberZeroGivesTheGenericText) {
@@ -67,23 +69,28 @@ TEST(Win32ErrorText, SignedDecimalForLargeErrorNumbers) {
 
 TEST(HandleError, StoresCodeAndTextOfEachFailureKindAndClearResultRestores) {
     TDriver driver;
+    // Both forms of the text, always together.
+    auto description = [&] {
+        EXPECT_EQ(Wide(driver.ResultDescription), driver.ResultDescriptionW);
+        return driver.ResultDescription;
+    };
     EXPECT_EQ(-3, driver.HandleError(EDriverError(-3, kPortBusy)));
     EXPECT_EQ(-3, driver.ResultCode);
-    EXPECT_EQ(kPortBusy, driver.ResultDescription);
+    EXPECT_EQ(kPortBusy, description());
 
     EXPECT_EQ(-199, driver.HandleError(EWin32Error(ERROR_FILE_NOT_FOUND)));
     EXPECT_EQ(-199, driver.ResultCode);
-    EXPECT_EQ("Win32 Error.  Code: 2.\n" + kFileNotFound, driver.ResultDescription);
+    EXPECT_EQ("Win32 Error.  Code: 2.\n" + kFileNotFound, description());
 
     EXPECT_EQ(-199, driver.HandleError(ERangeError()));
-    EXPECT_EQ("Range check error", driver.ResultDescription);
+    EXPECT_EQ("Range check error", description());
 
     EXPECT_EQ(-199, driver.HandleError(EBaseError("something else")));
-    EXPECT_EQ("something else", driver.ResultDescription);
+    EXPECT_EQ("something else", description());
 
     EXPECT_EQ(0, driver.Disconnect());
     EXPECT_EQ(0, driver.ResultCode);
-    EXPECT_EQ(kNoError, driver.ResultDescription);
+    EXPECT_EQ(kNoError, description());
 }
 
 TEST(FreshEngine, IsClosedWithDefaultsAndNoResult) {

@@ -23,9 +23,9 @@ std::wstring WindowText(HWND window) {
     return text;
 }
 
-std::string ClassOf(HWND window) {
-    char name[64] = "";
-    GetClassNameA(window, name, sizeof name);
+std::wstring ClassOf(HWND window) {
+    wchar_t name[64] = L"";
+    GetClassNameW(window, name, 64);
     return name;
 }
 
@@ -47,7 +47,7 @@ INPUT Mouse(DWORD flags) {
 
 struct TSearch {
     DWORD ProcessId;
-    const char* ClassName;
+    const wchar_t* ClassName;
     std::vector<HWND> Found;
 };
 
@@ -103,20 +103,20 @@ std::wstring FromCp1251(const std::string& text) {
     return out;
 }
 
-Operator::Operator(const std::string& program) {
-    const std::string folder = program.substr(0, program.find_last_of('\\'));
-    std::string command = "\"" + program + "\"";
-    STARTUPINFOA startup{};
+Operator::Operator(const std::wstring& program) {
+    const std::wstring folder = program.substr(0, program.find_last_of(L'\\'));
+    std::wstring command = L"\"" + program + L"\"";
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    if (!CreateProcessA(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+    if (!CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
                         folder.c_str(), &startup, &FProcess))
-        throw std::runtime_error("cannot start " + program + ": error " +
+        throw std::runtime_error("cannot start " + Cp1251(program) + ": error " +
                                  std::to_string(GetLastError()));
     FThread = FProcess.dwThreadId;
     const bool shown = WaitFor([this] {
         std::vector<HWND> mains = TopLevelWindows(ctl::kMainWindowClass);
         FMain = mains.empty() ? nullptr : mains.front();
-        return FMain || !TopLevelWindows("#32770").empty() || !Running();
+        return FMain || !TopLevelWindows(L"#32770").empty() || !Running();
     });
     if (!shown)
         throw std::runtime_error("the program showed no window");
@@ -127,7 +127,7 @@ Operator::Operator(const std::string& program) {
 
 Operator::~Operator() {
     if (Running()) {
-        for (HWND box : TopLevelWindows("#32770"))
+        for (HWND box : TopLevelWindows(L"#32770"))
             PostMessageW(box, WM_COMMAND, IDOK, 0);
         if (FMain)
             PostMessageW(FMain, WM_CLOSE, 0, 0);
@@ -138,7 +138,7 @@ Operator::~Operator() {
     CloseHandle(FProcess.hProcess);
 }
 
-std::vector<HWND> Operator::TopLevelWindows(const char* className) const {
+std::vector<HWND> Operator::TopLevelWindows(const wchar_t* className) const {
     TSearch search{FProcess.dwProcessId, className, {}};
     EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&search));
     return search.Found;
@@ -272,7 +272,7 @@ void Operator::Press(WORD key, bool shift, bool alt) {
 TMessageBox Operator::WaitForMessageBox() {
     TMessageBox box;
     if (!WaitFor([&] {
-            std::vector<HWND> boxes = TopLevelWindows("#32770");
+            std::vector<HWND> boxes = TopLevelWindows(L"#32770");
             box.Window = boxes.empty() ? nullptr : boxes.front();
             return box.Window != nullptr;
         }))
@@ -283,7 +283,7 @@ TMessageBox Operator::WaitForMessageBox() {
     HWND icon = GetDlgItem(box.Window, kMessageBoxIcon);
     box.HasIcon = icon && IsWindowVisible(icon) && SendMessageW(icon, STM_GETICON, 0, 0) != 0;
     for (HWND child = GetWindow(box.Window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        if (ClassOf(child) == "Button" && IsWindowVisible(child))
+        if (ClassOf(child) == L"Button" && IsWindowVisible(child))
             box.Buttons.push_back(GetDlgCtrlID(child));
     return box;
 }
@@ -297,7 +297,7 @@ void Operator::CloseMessageBox(const TMessageBox& box) {
 std::string Operator::WaitForTooltip() {
     std::wstring text;
     if (!WaitFor([&] {
-            for (HWND tip : TopLevelWindows("tooltips_class32"))
+            for (HWND tip : TopLevelWindows(L"tooltips_class32"))
                 if (!(text = WindowText(tip)).empty())
                     return true;
             return false;

@@ -34,7 +34,7 @@ public:
     // Starts the program (a Windows path) in its own folder and waits until its main window
     // shows with the focus on a control, or until the program shows a message box instead
     // (StartFailed() then holds).
-    explicit Operator(const std::string& program);
+    explicit Operator(const std::wstring& program);
     Operator(const Operator&) = delete;
     Operator& operator=(const Operator&) = delete;
     // Ends the program if it still runs: closes its message boxes and its window, and stops
@@ -86,7 +86,7 @@ public:
     void SaveScreenshot(const std::string& path) const;
 
 private:
-    std::vector<HWND> TopLevelWindows(const char* className) const;
+    std::vector<HWND> TopLevelWindows(const wchar_t* className) const;
     void Send(const std::vector<INPUT>& inputs);
 
     PROCESS_INFORMATION FProcess{};

@@ -34,7 +34,7 @@ void Print(const std::string& cp1251) {
 
 class TSession {
 public:
-    explicit TSession(const std::string& program) : FApp(program) {
+    explicit TSession(const std::wstring& program) : FApp(program) {
         if (FApp.StartFailed())
             throw std::runtime_error("Quintor did not start: " +
                                      Utf8(FApp.WaitForMessageBox().Text));
@@ -60,7 +60,7 @@ private:
     quintor::Operator FApp;
 };
 
-void Run(const std::string& program, const std::string& screenshot) {
+void Run(const std::wstring& program, const std::string& screenshot) {
     sim::SimControl board;
     board.reset();
     board.setMetrics(1, 2, 3, 4, 4660);
@@ -108,7 +108,13 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
-        Run(argv[1], argv[2]);
+        // The program's path comes in the system's code page, as every command line does.
+        const std::string program = argv[1];
+        std::wstring path(program.size(), L'\0');
+        path.resize(static_cast<size_t>(
+            MultiByteToWideChar(CP_ACP, 0, program.data(), static_cast<int>(program.size()),
+                                &path[0], static_cast<int>(path.size()))));
+        Run(path, argv[2]);
         return 0;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "quintor_session: %s\n", error.what());

@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <cstring>
-#include <fstream>
 #include <iterator>
 #include <map>
 #include <memory>
@@ -24,6 +23,8 @@ namespace {
 
 using quintor::Operator;
 using quintor::TMessageBox;
+
+const std::wstring kQuintorExe = WindowsPath(L"" QUINTOR_EXE);
 
 // "Тест платы реле"
 const std::string kTitle = "\xD2\xE5\xF1\xF2 \xEF\xEB\xE0\xF2\xFB \xF0\xE5\xEB\xE5";
@@ -53,9 +54,26 @@ std::string NotAPulseTime(const std::string& text) {
 const int kDeviceButtons[] = {ctl::btnOn,     ctl::btnOff,       ctl::btnPulse,
                               ctl::btnAllOff, ctl::btnGetStatus, ctl::btnGetDeviceMetrics};
 
-std::string FileText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+// The bytes of a file, or of a new one, by a path of any characters.
+std::string FileText(const std::wstring& path) {
+    std::string bytes;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return bytes;
+    char buffer[4096];
+    DWORD n = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &n, nullptr) && n > 0)
+        bytes.append(buffer, n);
+    CloseHandle(file);
+    return bytes;
+}
+
+void WriteFileText(const std::wstring& path, const std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD n = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
+    CloseHandle(file);
 }
 
 // A contact of a settings file, with both permissions.
@@ -94,31 +112,38 @@ class QuintorTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         LetWineDrawTheFrame();
-        ASSERT_EQ(0u, RunRegsvr32(L""));
+        // Registration writes the type library's help strings as the system's code page reads
+        // them; the code-page run has the driver registered under code page 1251 before it.
+        if (GetACP() == 1251) {
+            ASSERT_EQ(0u, RunRegsvr32(L""));
+        }
     }
 
-    void SetUp() override {
+    void SetUp() override { MakeFolder(L"quintor-"); }
+
+    // The test's folder: name, the process and a serial number, in the temporary folder.
+    void MakeFolder(const std::wstring& name) {
         board.reset();
-        char temp[MAX_PATH];
-        ASSERT_NE(0u, GetTempPathA(MAX_PATH, temp));
+        wchar_t temp[MAX_PATH];
+        ASSERT_NE(0u, GetTempPathW(MAX_PATH, temp));
         static int serial = 0;
-        folder = std::string(temp) + "quintor-" + std::to_string(GetCurrentProcessId()) + "-" +
-                 std::to_string(++serial) + "\\";
-        ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
-        ASSERT_TRUE(CopyFileA(QUINTOR_EXE, Program().c_str(), FALSE));
+        folder = temp + name + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                 std::to_wstring(++serial) + L"\\";
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+        ASSERT_TRUE(CopyFileW(kQuintorExe.c_str(), Program().c_str(), FALSE));
     }
 
     void TearDown() override {
         app.reset();
-        DeleteFileA(Program().c_str());
-        DeleteFileA(Ini().c_str());
-        RemoveDirectoryA(folder.c_str());
+        DeleteFileW(Program().c_str());
+        DeleteFileW(Ini().c_str());
+        RemoveDirectoryW(folder.c_str());
     }
 
-    std::string Program() const { return folder + "Quintor.exe"; }
-    std::string Ini() const { return folder + "Quintor.ini"; }
-    void WriteIni(const std::string& text) const { std::ofstream(Ini(), std::ios::binary) << text; }
-    bool IniExists() const { return GetFileAttributesA(Ini().c_str()) != INVALID_FILE_ATTRIBUTES; }
+    std::wstring Program() const { return folder + L"Quintor.exe"; }
+    std::wstring Ini() const { return folder + L"Quintor.ini"; }
+    void WriteIni(const std::string& text) const { WriteFileText(Ini(), text); }
+    bool IniExists() const { return GetFileAttributesW(Ini().c_str()) != INVALID_FILE_ATTRIBUTES; }
 
     Operator& Start() {
         app = std::make_unique<Operator>(Program());
@@ -173,7 +198,7 @@ protected:
     }
 
     sim::SimControl board;
-    std::string folder;
+    std::wstring folder;
     std::unique_ptr<Operator> app;
 };
 
@@ -207,16 +232,16 @@ TEST_F(QuintorTest, FirstStartShowsTheBuiltInListAndClosingSavesItWithPort1) {
 TEST_F(QuintorTest, ASaveThatFailsAtCloseIsReportedInABoxAndTheProgramStillEnds) {
     Start();
     // A folder where the settings file would go: the new file cannot take its place.
-    ASSERT_TRUE(CreateDirectoryA(Ini().c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(Ini().c_str(), nullptr));
     app->PostClick(ctl::btnClose);
     const TMessageBox box = app->WaitForMessageBox();
-    RemoveDirectoryA(Ini().c_str());
+    RemoveDirectoryW(Ini().c_str());
     EXPECT_EQ(kTitle, box.Caption);
     // "Настройки не сохранены." and the reason.
     EXPECT_EQ(0u, box.Text.find("\xCD\xE0\xF1\xF2\xF0\xEE\xE9\xEA\xE8 \xED\xE5 "
                                 "\xF1\xEE\xF5\xF0\xE0\xED\xE5\xED\xFB.\n\n"))
         << box.Text;
-    EXPECT_NE(std::string::npos, box.Text.find(Ini())) << box.Text;
+    EXPECT_NE(std::string::npos, box.Text.find(quintor::Cp1251(Ini()))) << box.Text;
     app->CloseMessageBox(box);
     EXPECT_EQ(0u, app->WaitForExit());
 }
@@ -333,6 +358,33 @@ TEST_F(QuintorTest, WithoutTheRegisteredDriverTheProgramReportsAndEndsWithoutASe
     failed->CloseMessageBox(box);
     EXPECT_EQ(1u, failed->WaitForExit());
     EXPECT_FALSE(IniExists());
+}
+
+// A folder whose name is Cyrillic ("Квинтор-…"): on a system of another code page it has no
+// name in the ANSI code page at all.
+class QuintorInACyrillicFolder : public QuintorTest {
+protected:
+    void SetUp() override { MakeFolder(L"\x041A\x0432\x0438\x043D\x0442\x043E\x0440-"); }
+};
+
+// A settings file as earlier versions wrote it, cp1251 on disk, reads and is written back so,
+// whatever the system's code page (the suite runs this once more under code page 1252).
+TEST_F(QuintorInACyrillicFolder, ReadsAndWritesItsSettingsFileInCp1251) {
+    const int port = sim::SimControl::comPort();
+    const std::string pump = "\xCD\xE0\xF1\xEE\xF1"; // Насос
+    WriteIni(Settings(port, {{"A1", pump, 1, 700}}));
+    Start();
+    EXPECT_EQ(std::vector<std::string>{"A1 " + pump}, app->Entries());
+    EXPECT_EQ("700", app->Text(ctl::edtPulseTime));
+    app->Click(ctl::btnOn);
+    EXPECT_EQ(kResultOk, app->Text(ctl::edtResult));
+    EXPECT_EQ(0u, app->Close());
+    const std::string saved = FileText(Ini());
+    EXPECT_NE(std::string::npos,
+              saved.find("[0]\r\nName=A1\r\nMask=1\r\nDevice=" + pump + "\r\nPulseTime=700\r\n"))
+        << saved;
+    EXPECT_NE(std::string::npos, saved.find("PortNumber=" + std::to_string(port) + "\r\n"));
+    EXPECT_EQ(std::string::npos, saved.find('\0')); // no UTF-16
 }
 
 // --- Board operations -----------------------------------------------------------------------
@@ -527,7 +579,7 @@ TEST_F(QuintorTest, EscapeAndAltF4CloseTheProgram) {
         app->Press(alt ? VK_F4 : VK_ESCAPE, false, alt);
         EXPECT_EQ(0u, app->WaitForExit()) << alt;
         EXPECT_TRUE(IniExists());
-        DeleteFileA(Ini().c_str());
+        DeleteFileW(Ini().c_str());
     }
 }
 
@@ -625,7 +677,7 @@ std::string ClassName(HWND window) {
 TEST_F(QuintorTest, EveryControlStandsWhereTheLayoutPutsIt) {
     Start();
     HWND form = app->Main();
-    EXPECT_EQ(ctl::kMainWindowClass, ClassName(form));
+    EXPECT_EQ(quintor::Cp1251(ctl::kMainWindowClass), ClassName(form));
     EXPECT_EQ(kTitle, quintor::Cp1251([&] {
                   wchar_t caption[64] = L"";
                   GetWindowTextW(form, caption, 64);
