@@ -5,10 +5,13 @@
 # unregister.cmd removes both registrations, and a missing DLL is reported as not done.
 # Where 32-bit programs cannot run, the 64-bit half is checked alone (the 64-bit regsvr32 on
 # x64\Korvex.dll, x64\kxctl.exe on the board) and what was left out is said.
-#   zip.sh RIG BUILD_WIN32 BUILD_WIN64 VERSION
+# Where the entries for all users are refused (the class key made read-only; Wine's user is an
+# administrator, so there is nothing more to ask for), register.cmd registers for the current
+# user instead and says so.
+#   zip.sh RIG BUILD_WIN32 BUILD_WIN64 VERSION REGDENY_EXE
 # (KORVEX_SIM_COM, KORVEX_SIM_CONTROL set). Exits 77 (skipped) without the 32-bit build.
 set -euo pipefail
-rig=$1 build32=$2 build64=$3 version=$4
+rig=$1 build32=$2 build64=$3 version=$4 regdeny=$5
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 . "$here/board.sh"
@@ -87,6 +90,34 @@ said=$(run_cmd unregister.cmd) || fail "unregister.cmd failed: $said"
 Done: x64\\Korvex.dll is no longer registered.
 Готово: регистрация x64\\Korvex.dll снята." ] || fail "unregister.cmd said: $said"
 [ -z "$(server wine)" ] && [ -z "$(server wine64)" ] || fail "still registered after unregister.cmd"
+pass
+
+user_server() {
+  "$rig" "$1" reg query "HKCU\\Software\\Classes\\CLSID\\$clsid\\InprocServer32" /ve 2>/dev/null |
+    tr -d '\r' | awk '/REG_SZ/ { print $NF }'
+}
+"$rig" wine64 "$(winpath "$regdeny")" deny || fail "the class key cannot be made read-only"
+trap '"$rig" wine64 "$(winpath "$regdeny")" allow; give_back ""' EXIT
+said=$(run_cmd register.cmd) || fail "register.cmd without rights failed: $said"
+[ "$said" = "NOT DONE: x86\\Korvex.dll could not be registered (regsvr32 exit code 5).
+НЕ СДЕЛАНО: x86\\Korvex.dll зарегистрировать не удалось (код regsvr32 5).
+NOT DONE: x64\\Korvex.dll could not be registered (regsvr32 exit code 5).
+НЕ СДЕЛАНО: x64\\Korvex.dll зарегистрировать не удалось (код regsvr32 5).
+The registration for all users was refused even with administrator rights.
+Регистрация для всех пользователей не удалась даже с правами администратора.
+Registering for the current user only.
+Регистрирую только для текущего пользователя.
+Done: x86\\Korvex.dll is registered for this user.
+Готово: x86\\Korvex.dll зарегистрирован для этого пользователя.
+Done: x64\\Korvex.dll is registered for this user.
+Готово: x64\\Korvex.dll зарегистрирован для этого пользователя." ] ||
+  fail "register.cmd without rights said: $said"
+# Wine keeps one view of the user's classes (Windows two): the 64-bit DLL registered last.
+case $(user_server wine64) in *\\x64\\KORVEX.DLL | *\\x64\\Korvex.dll) ;; *) fail "user's view: $(user_server wine64)" ;; esac
+[ -z "$(server wine64)" ] && [ -z "$(server wine)" ] || fail "registered for the machine without rights"
+"$rig" wine64 "$(winpath "$regdeny")" allow
+"$rig" wine64 regsvr32 /s /u /n /i:user "$(winpath "$unpacked/x64/Korvex.dll")"
+[ -z "$(user_server wine64)" ] || fail "still registered for the user"
 pass
 
 rm "$unpacked/x64/Korvex.dll"
