@@ -13,9 +13,10 @@ IUnknown* AxControllingUnknown(TAxControl& control) {
 }
 
 TAxControl::TAxControl(IUnknown* outer, REFCLSID classId, REFIID dualIid,
-                       std::unique_ptr<TAxWindowControl> window)
+                       std::unique_ptr<TAxWindowControl> window, DWORD safetyOptions)
     : controlling_(outer ? outer : &inner_), classId_(classId), dualIid_(dualIid),
-      dualTypeInfo_(TAxServer::Instance().TypeInfoOf(dualIid)), window_(std::move(window)) {
+      dualTypeInfo_(TAxServer::Instance().TypeInfoOf(dualIid)), window_(std::move(window)),
+      safetyOptions_(safetyOptions & AX_SAFETY_OPTIONS) {
     if (!dualTypeInfo_)
         throw std::runtime_error("Type information missing for the dual interface");
 }

@@ -100,24 +100,16 @@ void ExpectClean(const Log& log, const std::string& who) {
         ADD_FAILURE() << who << ": " << problem;
 }
 
-// One late-bound call by name through an IDispatch; VT_EMPTY when it failed.
-HRESULT InvokeByName(IDispatch* dispatch, const wchar_t* name, WORD flags, VARIANT* result,
-                     LONG put = 0) {
+// One late-bound call without arguments, by name, through an IDispatch.
+HRESULT InvokeByName(IDispatch* dispatch, const wchar_t* name, WORD flags, VARIANT* result) {
     LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
     DISPID id = DISPID_UNKNOWN;
     HRESULT hr = dispatch->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
     if (FAILED(hr))
         return hr;
-    VARIANT arg;
-    VariantInit(&arg);
-    V_VT(&arg) = VT_I4;
-    V_I4(&arg) = put;
-    DISPID named = DISPID_PROPERTYPUT;
-    DISPPARAMS params{};
-    if (flags == DISPATCH_PROPERTYPUT)
-        params = {&arg, &named, 1, 1};
+    DISPPARAMS none{};
     EXCEPINFO exception{};
-    return dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, &exception,
+    return dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &none, result, &exception,
                             nullptr);
 }
 

@@ -9,6 +9,7 @@
 #include <olectl.h>
 
 #include <map>
+#include <memory>
 #include <string>
 
 #include "AtlHost.h"
@@ -413,6 +414,33 @@ public:
     HRESULT STDMETHODCALLTYPE OnRequestEdit(DISPID) override { return S_OK; }
 };
 
+// An administrator's choice of safety for scripting: the DWORD SafeForScripting = 1 under
+// HKEY_LOCAL_MACHINE\SOFTWARE\Korvex in this architecture's view, taken back when it goes.
+class ScriptingChoice {
+public:
+    ScriptingChoice() {
+        HKEY existing = nullptr;
+        keyWasThere_ =
+            RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &existing) == ERROR_SUCCESS;
+        if (existing)
+            RegCloseKey(existing);
+        DWORD one = 1;
+        EXPECT_EQ(ERROR_SUCCESS, RegSetKeyValueW(HKEY_LOCAL_MACHINE, kKey, L"SafeForScripting",
+                                                 REG_DWORD, &one, sizeof one));
+    }
+    ~ScriptingChoice() {
+        RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kKey, L"SafeForScripting");
+        if (!keyWasThere_)
+            RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKey);
+    }
+    ScriptingChoice(const ScriptingChoice&) = delete;
+    ScriptingChoice& operator=(const ScriptingChoice&) = delete;
+
+private:
+    static constexpr const wchar_t* kKey = L"SOFTWARE\\Korvex";
+    bool keyWasThere_ = false;
+};
+
 TEST_F(Control, ConnectionPointSafetyClassInfoAndPages) {
     auto container = As<IConnectionPointContainer>(IID_IConnectionPointContainer);
     TComPtr<IConnectionPoint> point;
@@ -436,20 +464,36 @@ TEST_F(Control, ConnectionPointSafetyClassInfoAndPages) {
     EXPECT_EQ(point.Get(), listed[0]);
     listed[0]->Release();
 
-    auto safety = As<IObjectSafety>(IID_IObjectSafety);
-    DWORD supported = 9, enabled = 9;
-    EXPECT_EQ(S_OK, safety->GetInterfaceSafetyOptions(IID_IKorvex, &supported, &enabled));
-    EXPECT_EQ(DWORD(INTERFACESAFE_FOR_UNTRUSTED_CALLER | INTERFACESAFE_FOR_UNTRUSTED_DATA),
-              supported);
-    EXPECT_EQ(0u, enabled);
-    EXPECT_EQ(S_OK, safety->SetInterfaceSafetyOptions(IID_IDispatch, 3, 1));
-    EXPECT_EQ(E_FAIL, safety->SetInterfaceSafetyOptions(IID_IDispatch, 4, 4));
-    EXPECT_EQ(S_OK, safety->GetInterfaceSafetyOptions(IID_IOleObject, &supported, &enabled));
-    EXPECT_EQ(1u, enabled);
-    EXPECT_EQ(E_NOINTERFACE,
-              safety->GetInterfaceSafetyOptions(IID_IClassFactory, &supported, &enabled));
-    EXPECT_EQ(0u, supported);
-    EXPECT_EQ(0u, enabled);
+    // Safety for untrusted callers and data: claimed by no object unless an administrator
+    // chose it, and then by the objects created after the choice.
+    constexpr DWORD kBoth = INTERFACESAFE_FOR_UNTRUSTED_CALLER | INTERFACESAFE_FOR_UNTRUSTED_DATA;
+    for (bool chosen : {false, true}) {
+        SCOPED_TRACE(chosen ? "SafeForScripting 1" : "no choice");
+        std::unique_ptr<ScriptingChoice> choice;
+        if (chosen)
+            choice = std::make_unique<ScriptingChoice>();
+        TComPtr<IUnknown> created = NewObject();
+        auto safety = Query<IObjectSafety>(created.Get(), IID_IObjectSafety);
+        DWORD supported = 9, enabled = 9;
+        EXPECT_EQ(S_OK, safety->GetInterfaceSafetyOptions(IID_IKorvex, &supported, &enabled));
+        EXPECT_EQ(chosen ? kBoth : 0u, supported);
+        EXPECT_EQ(0u, enabled);
+        EXPECT_EQ(chosen ? S_OK : E_FAIL,
+                  safety->SetInterfaceSafetyOptions(IID_IDispatch, 3,
+                                                    INTERFACESAFE_FOR_UNTRUSTED_CALLER));
+        EXPECT_EQ(S_OK, safety->SetInterfaceSafetyOptions(IID_IDispatch, 0, 0));
+        EXPECT_EQ(E_FAIL, safety->SetInterfaceSafetyOptions(IID_IDispatch, 4, 4));
+        EXPECT_EQ(S_OK, safety->GetInterfaceSafetyOptions(IID_IOleObject, &supported, &enabled));
+        EXPECT_EQ(chosen ? 1u : 0u, enabled);
+        EXPECT_EQ(E_NOINTERFACE,
+                  safety->GetInterfaceSafetyOptions(IID_IClassFactory, &supported, &enabled));
+        EXPECT_EQ(0u, supported);
+        EXPECT_EQ(0u, enabled);
+        // The fixture's object was created before any choice and keeps claiming nothing.
+        EXPECT_EQ(S_OK, As<IObjectSafety>(IID_IObjectSafety)
+                            ->GetInterfaceSafetyOptions(IID_IKorvex, &supported, &enabled));
+        EXPECT_EQ(0u, supported);
+    }
 
     TComPtr<ITypeInfo> classInfo;
     ASSERT_EQ(S_OK, As<IProvideClassInfo>(IID_IProvideClassInfo)->GetClassInfo(classInfo.Put()));
