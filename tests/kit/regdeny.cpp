@@ -12,32 +12,31 @@ namespace {
 
 const wchar_t kClassKey[] = L"CLSID\\{5641586A-5D36-4A53-A61C-B7CAD4BB3740}";
 
-bool Deny(REGSAM view) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, kClassKey, 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr,
-                        &key, nullptr) != ERROR_SUCCESS)
-        return false;
-    // Everyone may read; nobody may write, make subkeys or delete.
-    PSECURITY_DESCRIPTOR readOnly = nullptr;
-    bool done = ConvertStringSecurityDescriptorToSecurityDescriptorW(
-                    L"D:P(A;;KR;;;WD)", SDDL_REVISION_1, &readOnly, nullptr) &&
-                RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, readOnly) == ERROR_SUCCESS;
-    LocalFree(readOnly);
+// Gives the key the access the descriptor names: "KR" read only, "KA" everything.
+bool SetAccess(HKEY key, const wchar_t* descriptor) {
+    PSECURITY_DESCRIPTOR security = nullptr;
+    const bool done = ConvertStringSecurityDescriptorToSecurityDescriptorW(
+                          descriptor, SDDL_REVISION_1, &security, nullptr) &&
+                      RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, security) == ERROR_SUCCESS;
+    LocalFree(security);
     RegCloseKey(key);
     return done;
+}
+
+// Everyone may read; nobody may write, make subkeys or delete.
+bool Deny(REGSAM view) {
+    HKEY key = nullptr;
+    return RegCreateKeyExW(HKEY_CLASSES_ROOT, kClassKey, 0, nullptr, 0, KEY_ALL_ACCESS | view,
+                           nullptr, &key, nullptr) == ERROR_SUCCESS &&
+           SetAccess(key, L"D:P(A;;KR;;;WD)");
 }
 
 bool Allow(REGSAM view) {
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_CLASSES_ROOT, kClassKey, 0, WRITE_DAC | view, &key) != ERROR_SUCCESS)
         return true;
-    PSECURITY_DESCRIPTOR all = nullptr;
-    bool done = ConvertStringSecurityDescriptorToSecurityDescriptorW(
-                    L"D:P(A;;KA;;;WD)", SDDL_REVISION_1, &all, nullptr) &&
-                RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, all) == ERROR_SUCCESS;
-    LocalFree(all);
-    RegCloseKey(key);
-    return done && RegDeleteKeyExW(HKEY_CLASSES_ROOT, kClassKey, view, 0) == ERROR_SUCCESS;
+    return SetAccess(key, L"D:P(A;;KA;;;WD)") &&
+           RegDeleteKeyExW(HKEY_CLASSES_ROOT, kClassKey, view, 0) == ERROR_SUCCESS;
 }
 
 } // namespace
