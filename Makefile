@@ -129,5 +129,7 @@ dist: build
 format:
 	@git ls-files '*.cpp' '*.h' '*.c' | xargs clang-format -i
 
+# A test's read-only program folder is immutable until its run ends; a stopped run may leave one.
 clean:
+	@chattr -R -i $(BUILD) 2>/dev/null || true
 	rm -rf $(BUILD) $(DIST)

@@ -1,5 +1,5 @@
-// The module of Korvex.dll: its start-up under the loader and the four exports of an in-process
-// server.
+// The module of Korvex.dll: its start-up under the loader, the four exports of an in-process
+// server, and DllInstall for registration without administrator rights.
 #include <windows.h>
 
 #include <exception>
@@ -36,4 +36,14 @@ STDAPI DllRegisterServer() {
 
 STDAPI DllUnregisterServer() {
     return TAxServer::Instance().UnregisterServer(SystemRegistry());
+}
+
+// regsvr32 /n /i:user registers for the current user only (and /u /n /i:user removes that);
+// regsvr32 /n /i with no command line does what DllRegisterServer does.
+STDAPI DllInstall(BOOL install, LPCWSTR commandLine) {
+    TAxRegistry* registry = RegistryNamed(commandLine);
+    if (!registry)
+        return E_INVALIDARG;
+    TAxServer& server = TAxServer::Instance();
+    return install ? server.RegisterServer(*registry) : server.UnregisterServer(*registry);
 }

@@ -15,6 +15,18 @@ constexpr uint32_t MAX_TOGGLE_TIME = 65535;
 constexpr uint32_t DEFAULT_TIMEOUT = 100;
 constexpr int32_t DEFAULT_PORT = 1;
 
+// Whether objects are safe for scripting by untrusted callers and data is the administrator's
+// choice: the DWORD SafeForScripting = 1 under HKEY_LOCAL_MACHINE\SOFTWARE\Korvex (in this
+// module's registry view) makes objects created afterwards claim it. Without that choice a web
+// page cannot drive the relays without the browser refusing or asking first.
+DWORD ScriptingSafetyOptions() {
+    DWORD value = 0, size = sizeof value;
+    bool chosen = RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Korvex", L"SafeForScripting",
+                               RRF_RT_REG_DWORD, nullptr, &value, &size) == ERROR_SUCCESS &&
+                  value == 1;
+    return chosen ? AX_SAFETY_OPTIONS : 0;
+}
+
 // The argument read as unsigned, so that every negative value lies above any limit.
 void CheckUnsignedAtMost(LONG value, uint32_t limit) {
     if (static_cast<uint32_t>(value) > limit)
@@ -24,7 +36,8 @@ void CheckUnsignedAtMost(LONG value, uint32_t limit) {
 } // namespace
 
 TSavolin::TSavolin(IUnknown* outer)
-    : TAxDualControl<IKorvex>(outer, CLSID_Korvex, std::make_unique<TAxCtrl>()),
+    : TAxDualControl<IKorvex>(outer, CLSID_Korvex, std::make_unique<TAxCtrl>(),
+                              ScriptingSafetyOptions()),
       Driver(std::make_unique<TDriver>()) {}
 
 TSavolin::~TSavolin() = default;
@@ -43,13 +56,13 @@ template <class Body> HRESULT TSavolin::Guard(Body&& body) {
     } catch (const std::bad_alloc&) {
         return HandleMemberFailure(EOutOfMemory());
     } catch (...) {
-        return E_UNEXPECTED;
+        return ReportFailure(E_UNEXPECTED);
     }
 }
 
 template <class Body> HRESULT TSavolin::Method(LONG* value, Body&& body) {
     if (!value)
-        return E_POINTER;
+        return ReportFailure(E_POINTER);
     bool completed = false;
     HRESULT hr = Guard([&] {
         *value = body();
@@ -62,13 +75,13 @@ template <class Body> HRESULT TSavolin::Method(LONG* value, Body&& body) {
 
 template <class Body> HRESULT TSavolin::GetNumber(LONG* value, Body&& body) {
     if (!value)
-        return E_POINTER;
+        return ReportFailure(E_POINTER);
     return Guard([&] { *value = static_cast<LONG>(body()); });
 }
 
 template <class Body> HRESULT TSavolin::GetText(BSTR* value, Body&& body) {
     if (!value)
-        return E_POINTER;
+        return ReportFailure(E_POINTER);
     *value = nullptr;
     return Guard([&] { *value = TBstr::FromWide(body()).Detach(); });
 }

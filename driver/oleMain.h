@@ -52,7 +52,8 @@ private:
     HRESULT HandleMemberFailure(const EBaseError& failure);
 
     // The member guard: runs body; the program's failures go to HandleMemberFailure, any other
-    // exception gives E_UNEXPECTED with nothing recorded.
+    // exception gives E_UNEXPECTED with nothing recorded. Every failure HRESULT a member returns
+    // comes with a fresh error object (ReportFailure).
     template <class Body> HRESULT Guard(Body&& body);
     // A method: Value := body's result code. When a failure escapes the body, Value still
     // receives the recorded code, so a late-bound caller never reads a failure as success.

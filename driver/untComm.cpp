@@ -17,12 +17,6 @@ namespace {
 // The finest resolution the raised timer asks for, in milliseconds.
 constexpr UINT RAISED_RESOLUTION_MS = 1;
 
-// Calls that report failure through GetLastError become EWin32Error.
-void Check(BOOL ok) {
-    if (!ok)
-        RaiseLastOSError();
-}
-
 } // namespace
 
 TPauseClock::TPauseClock(TPauseTimer preferred) {
@@ -189,11 +183,32 @@ std::string TComm::Read(uint32_t n) {
     DWORD read = 0;
     Check(ReadFile(Handle, &buffer[0], n, &read, nullptr));
     buffer.resize(read);
+    // A device that was pulled may read as mere silence; asked about its state, it fails where
+    // a quiet board's port answers. Then the port is given back, so the next operation opens it
+    // anew instead of talking to the dead handle.
+    if (read < n && !DeviceAnswers())
+        Close();
     return buffer;
 }
 
 void TComm::Pause(uint32_t ms) {
     Clock.Wait(ms);
+}
+
+void TComm::Check(BOOL ok) {
+    if (ok)
+        return;
+    // The failure is taken (with its text) before the handle goes, so it reports the call's
+    // own error.
+    EWin32Error failure(GetLastError());
+    Close();
+    throw failure;
+}
+
+bool TComm::DeviceAnswers() {
+    DWORD errors = 0;
+    COMSTAT status{};
+    return ClearCommError(Handle, &errors, &status) != FALSE;
 }
 
 void TComm::Close() {

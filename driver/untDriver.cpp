@@ -122,11 +122,14 @@ int TDriver::ToggleStatus() {
     try {
         code = Exchange(payload);
     } catch (...) {
-        Comm->SetTimeouts(Comm->Timeout);
+        if (Comm->IsOpen())
+            Comm->SetTimeouts(Comm->Timeout);
         throw;
     }
-    // The port's own time-outs come back whatever the exchange gave.
-    Comm->SetTimeouts(Comm->Timeout);
+    // The port's own time-outs come back whatever the exchange gave; a port that a system
+    // failure closed gets them when it is next opened.
+    if (Comm->IsOpen())
+        Comm->SetTimeouts(Comm->Timeout);
     return code;
 }
 

@@ -38,6 +38,9 @@ WScript.Echo("  relays   " + hex(korvex.ReleStatus));
 korvex.ReleStatus = korvex.ReleStatus | 2;
 korvex.ToggleTime = 500;
 report("ToggleStatus relay 2, 500 ms", korvex.ToggleStatus());
+// ReleStatus now holds the pulsed pattern (relays 1 and 2) until the next method that reads
+// the board: build the next pattern from what you set, or from a GetStatus once the pulse
+// is over, or "ReleStatus | bit" would switch relay 2 on for good.
 
 report("GetDeviceMetrics", korvex.GetDeviceMetrics());
 WScript.Echo("  type " + korvex.DeviceType + ", subtype " + korvex.DeviceSubType +

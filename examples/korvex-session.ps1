@@ -33,6 +33,9 @@ Write-Output ("  relays   {0:X}" -f $korvex.ReleStatus)
 $korvex.ReleStatus = $korvex.ReleStatus -bor 2
 $korvex.ToggleTime = 500
 Report "ToggleStatus relay 2, 500 ms" $korvex.ToggleStatus()
+# ReleStatus now holds the pulsed pattern (relays 1 and 2) until the next method that reads
+# the board: build the next pattern from what you set, or from a GetStatus once the pulse
+# is over, or "ReleStatus -bor bit" would switch relay 2 on for good.
 
 Report "GetDeviceMetrics" $korvex.GetDeviceMetrics()
 Write-Output ("  type {0}, subtype {1}, protocol {2}, firmware {3}, number {4}" -f `

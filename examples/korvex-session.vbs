@@ -32,6 +32,9 @@ WScript.Echo "  relays   " & Hex(korvex.ReleStatus)
 korvex.ReleStatus = korvex.ReleStatus Or 2
 korvex.ToggleTime = 500
 Report "ToggleStatus relay 2, 500 ms", korvex.ToggleStatus()
+' ReleStatus now holds the pulsed pattern (relays 1 and 2) until the next method that reads
+' the board: build the next pattern from what you set, or from a GetStatus once the pulse
+' is over, or "ReleStatus Or bit" would switch relay 2 on for good.
 
 Report "GetDeviceMetrics", korvex.GetDeviceMetrics()
 WScript.Echo "  type " & korvex.DeviceType & ", subtype " & korvex.DeviceSubType & _

@@ -3,11 +3,16 @@
 #include <stdexcept>
 
 #include "fmuMainIds.h"
+#include "untSettingsFile.h"
 
 // "Тест платы реле"
 const char kApplicationTitle[] = "\xD2\xE5\xF1\xF2 \xEF\xEB\xE0\xF2\xFB \xF0\xE5\xEB\xE5";
 
 namespace {
+
+// "Настройки не сохранены." (the settings were not saved)
+const char kSettingsNotSaved[] =
+    "\xCD\xE0\xF1\xF2\xF0\xEE\xE9\xEA\xE8 \xED\xE5 \xF1\xEE\xF5\xF0\xE0\xED\xE5\xED\xFB.";
 
 // Pulse-box text that is not a pulse time in milliseconds.
 class EConvertError : public ETextError {
@@ -67,23 +72,10 @@ uint16_t PulseTimeOf(const std::wstring& text) {
     return static_cast<uint16_t>(value);
 }
 
-// The settings file: the program's full path with its extension replaced by ".ini". The path
-// is UTF-16, so a folder of any name, Cyrillic or other, works on any system.
+// The settings file: beside the program, or the user's own copy where the program's folder
+// cannot be written. The path is UTF-16, so a folder of any name works on any system.
 std::wstring SettingsFileName() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD n = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
-        if (n < path.size()) {
-            path.resize(n);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    const size_t dot = path.find_last_of(L'.');
-    const size_t folder = path.find_last_of(L"\\/:");
-    if (dot != std::wstring::npos && (folder == std::wstring::npos || dot > folder))
-        path.resize(dot);
-    return path + L".ini";
+    return SettingsFilePath(ProgramPath(), UserAppDataFolder());
 }
 
 void RegisterWindowClass(HINSTANCE instance, WNDPROC proc) {
@@ -462,10 +454,13 @@ void TfmMain::ShowContacts() {
         SelectContact(0);
 }
 
+// A settings file that cannot be written is no reason to keep the operator, but the operator
+// hears of it: the edited pulse times would otherwise be lost without a word.
 void TfmMain::SaveContacts() {
     try {
         FContacts->SaveToFile(FIniFileName);
-    } catch (...) {
-        // A settings file that cannot be written is no reason to keep the operator.
+    } catch (const std::exception& error) {
+        MessageBoxW(FHandle, (FromCp1251(kSettingsNotSaved) + L"\n\n" + ErrorText(error)).c_str(),
+                    FromCp1251(kApplicationTitle).c_str(), MB_OK | MB_ICONWARNING);
     }
 }

@@ -1,7 +1,9 @@
 #include "AxControl.h"
 
 #include <climits>
+#include <cwchar>
 #include <stdexcept>
+#include <string>
 
 #include "AxFactory.h"
 #include "AxServer.h"
@@ -11,16 +13,18 @@ IUnknown* AxControllingUnknown(TAxControl& control) {
 }
 
 TAxControl::TAxControl(IUnknown* outer, REFCLSID classId, REFIID dualIid,
-                       std::unique_ptr<TAxWindowControl> window)
+                       std::unique_ptr<TAxWindowControl> window, DWORD safetyOptions)
     : controlling_(outer ? outer : &inner_), classId_(classId), dualIid_(dualIid),
-      dualTypeInfo_(TAxServer::Instance().TypeInfoOf(dualIid)), window_(std::move(window)) {
+      dualTypeInfo_(TAxServer::Instance().TypeInfoOf(dualIid)), window_(std::move(window)),
+      safetyOptions_(safetyOptions & AX_SAFETY_OPTIONS) {
     if (!dualTypeInfo_)
         throw std::runtime_error("Type information missing for the dual interface");
-    TAxServer::Instance().ObjectCreated();
 }
 
-TAxControl::~TAxControl() {
-    TAxServer::Instance().ObjectDestroyed();
+TAxControl::~TAxControl() = default;
+
+void AxObjectCreated() {
+    TAxServer::Instance().ObjectCreated();
 }
 
 IUnknown* TAxControl::FindInterface(REFIID iid) {
@@ -83,6 +87,41 @@ HRESULT TAxControl::SetExtent(DWORD aspect, const SIZEL* size) {
     return S_OK;
 }
 
+namespace {
+
+// The system's text for an HRESULT, without its closing line break; the code in hexadecimal
+// when the system has none.
+std::wstring FailureText(HRESULT failure) {
+    wchar_t text[512];
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, static_cast<DWORD>(failure), 0, text, 512, nullptr);
+    while (length > 0 && (text[length - 1] == L'\r' || text[length - 1] == L'\n'))
+        --length;
+    if (length > 0)
+        return std::wstring(text, length);
+    swprintf(text, 512, L"0x%08lX", static_cast<unsigned long>(failure));
+    return text;
+}
+
+} // namespace
+
+HRESULT TAxControl::ReportFailure(HRESULT failure) const {
+    TComPtr<ICreateErrorInfo> created;
+    TComPtr<IErrorInfo> info;
+    if (SUCCEEDED(CreateErrorInfo(created.Put()))) {
+        const TAxControlFactory* factory = TAxServer::Instance().FactoryOf(classId_);
+        std::wstring source = factory ? factory->ProgId() : std::wstring();
+        std::wstring description = FailureText(failure);
+        created->SetGUID(dualIid_);
+        created->SetSource(&source[0]);
+        created->SetDescription(&description[0]);
+        created->QueryInterface(IID_IErrorInfo, info.PutVoid());
+    }
+    // Without a new object the old one is at least taken away.
+    SetErrorInfo(0, info.Get());
+    return failure;
+}
+
 HRESULT STDMETHODCALLTYPE TAxControl::TInnerUnknown::QueryInterface(REFIID iid, void** out) {
     if (!out)
         return E_POINTER;
@@ -100,8 +139,12 @@ ULONG STDMETHODCALLTYPE TAxControl::TInnerUnknown::AddRef() {
 
 ULONG STDMETHODCALLTYPE TAxControl::TInnerUnknown::Release() {
     LONG count = InterlockedDecrement(&owner_.refCount_);
-    if (count == 0)
+    if (count == 0) {
+        // The object goes with everything it holds (its port, window and type information)
+        // before the module may be unloaded.
         delete &owner_;
+        TAxServer::Instance().ObjectDestroyed();
+    }
     return static_cast<ULONG>(count);
 }
 

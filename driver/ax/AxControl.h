@@ -35,6 +35,8 @@ public:
     ITypeInfo* DualTypeInfo() const { return dualTypeInfo_.Get(); }
     // The misc status registered for the class.
     DWORD MiscStatus() const;
+    // The IObjectSafety options the object supports: none, or AX_SAFETY_OPTIONS.
+    DWORD SafetyOptions() const { return safetyOptions_; }
     TAxWindowControl& Window() { return *window_; }
     TAxView& View() { return view_; }
     TAxConnections& Connections() { return connections_; }
@@ -54,9 +56,11 @@ public:
 protected:
     // outer: the aggregating object, or null. classId: the object's class. dualIid: the dual
     // interface the control serves. window: the control's window control, owned from here on.
+    // safetyOptions: what the object tells containers it is safe for (IObjectSafety); the
+    // control decides, the framework claims nothing by itself.
     // Raises std::runtime_error when the server's type library does not describe dualIid.
     TAxControl(IUnknown* outer, REFCLSID classId, REFIID dualIid,
-               std::unique_ptr<TAxWindowControl> window);
+               std::unique_ptr<TAxWindowControl> window, DWORD safetyOptions);
     virtual ~TAxControl();
 
     // The object's interface for iid, without a reference, or null. Derived classes answer
@@ -71,6 +75,12 @@ protected:
     }
     ULONG OuterAddRef() { return controlling_->AddRef(); }
     ULONG OuterRelease() { return controlling_->Release(); }
+
+    // Puts a fresh error object on the calling thread that describes failure (the dual
+    // interface, the class's ProgID, the system's text for the code) and returns failure. A
+    // member of the dual interface that fails says so through this, so a client that reads the
+    // error information never reads one an earlier call left behind.
+    HRESULT ReportFailure(HRESULT failure) const;
 
     // IDispatch of the dual interface.
     HRESULT DispatchTypeInfoCount(UINT* count);
@@ -100,6 +110,7 @@ private:
     IID dualIid_;
     TComPtr<ITypeInfo> dualTypeInfo_;
     std::unique_ptr<TAxWindowControl> window_;
+    DWORD safetyOptions_;
     bool modified_ = false;
     // The parts go before the window control does.
     TAxInfo info_{*this};
@@ -136,8 +147,9 @@ public:
     }
 
 protected:
-    TAxDualControl(IUnknown* outer, REFCLSID classId, std::unique_ptr<TAxWindowControl> window)
-        : TAxControl(outer, classId, __uuidof(Itf), std::move(window)) {}
+    TAxDualControl(IUnknown* outer, REFCLSID classId, std::unique_ptr<TAxWindowControl> window,
+                   DWORD safetyOptions)
+        : TAxControl(outer, classId, __uuidof(Itf), std::move(window), safetyOptions) {}
 
     IUnknown* FindInterface(REFIID iid) override {
         if (IsEqualIID(iid, __uuidof(Itf)) || IsEqualIID(iid, IID_IDispatch))
@@ -147,10 +159,16 @@ protected:
     IDispatch* DualInterface() override { return static_cast<Itf*>(this); }
 };
 
+// Counts a control object that was constructed; the object's last Release counts it down once
+// it is gone.
+void AxObjectCreated();
+
 // Constructs one T (aggregated when outer is given) and asks it for iid; when that fails the
-// object is destroyed again and the failure returned. Construction failures propagate.
+// object is destroyed again and the failure returned. Construction failures propagate, and
+// leave nothing counted.
 template <class T> HRESULT AxCreateControl(IUnknown* outer, REFIID iid, void** out) {
     T* object = new T(outer);
+    AxObjectCreated();
     IUnknown* inner = object->InnerUnknown();
     HRESULT hr = inner->QueryInterface(iid, out);
     inner->Release();

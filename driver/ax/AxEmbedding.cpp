@@ -24,7 +24,8 @@ IUnknown* TAxEmbedding::Find(REFIID iid) {
         return static_cast<IOleObject*>(this);
     if (IsEqualIID(iid, IID_IOleControl))
         return static_cast<IOleControl*>(this);
-    if (IsEqualIID(iid, IID_IOleInPlaceObject))
+    // IOleWindow is the base of both in-place interfaces; the in-place object answers for it.
+    if (IsEqualIID(iid, IID_IOleWindow) || IsEqualIID(iid, IID_IOleInPlaceObject))
         return static_cast<IOleInPlaceObject*>(this);
     if (IsEqualIID(iid, IID_IOleInPlaceActiveObject))
         return static_cast<IOleInPlaceActiveObject*>(this);
@@ -144,16 +145,16 @@ HRESULT TAxEmbedding::GetExtent(DWORD aspect, SIZEL* size) {
     return control_.GetExtent(aspect, size);
 }
 
+HRESULT TAxEmbedding::MakeAdviseHolder() {
+    return oleAdvise_ ? S_OK : CreateOleAdviseHolder(oleAdvise_.Put());
+}
+
 HRESULT TAxEmbedding::Advise(IAdviseSink* sink, DWORD* connection) {
     if (!sink || !connection)
         return E_POINTER;
     *connection = 0;
-    if (!oleAdvise_) {
-        HRESULT hr = CreateOleAdviseHolder(oleAdvise_.Put());
-        if (FAILED(hr))
-            return hr;
-    }
-    return oleAdvise_->Advise(sink, connection);
+    HRESULT hr = MakeAdviseHolder();
+    return FAILED(hr) ? hr : oleAdvise_->Advise(sink, connection);
 }
 
 HRESULT TAxEmbedding::Unadvise(DWORD connection) {
@@ -164,7 +165,9 @@ HRESULT TAxEmbedding::EnumAdvise(IEnumSTATDATA** out) {
     if (!out)
         return E_POINTER;
     *out = nullptr;
-    return oleAdvise_ ? oleAdvise_->EnumAdvise(out) : S_OK;
+    // Before the first Advise the list is empty, and the container still gets an enumerator.
+    HRESULT hr = MakeAdviseHolder();
+    return FAILED(hr) ? hr : oleAdvise_->EnumAdvise(out);
 }
 
 HRESULT TAxEmbedding::GetMiscStatus(DWORD aspect, DWORD* status) {

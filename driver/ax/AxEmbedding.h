@@ -47,7 +47,7 @@ public:
     HRESULT STDMETHODCALLTYPE OnAmbientPropertyChange(DISPID id) override;
     HRESULT STDMETHODCALLTYPE FreezeEvents(BOOL freeze) override;
 
-    // IOleWindow, shared by both in-place interfaces
+    // IOleWindow, shared by both in-place interfaces and answered for itself too
     HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) override;
     HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL enter) override;
     // IOleInPlaceObject
@@ -74,6 +74,8 @@ private:
     HRESULT EnterInPlace(IOleClientSite* site);
     void EnterUi();
     void ShowPropertyFrame();
+    // The holder of the container's advise sinks, made on first use.
+    HRESULT MakeAdviseHolder();
     IOleInPlaceActiveObject* ActiveObject() { return this; }
 
     TComPtr<IOleClientSite> clientSite_;

@@ -67,6 +67,18 @@ std::wstring ServerPath(const std::wstring& path) {
     return shortPath;
 }
 
+// Whether the process can show a window to a user: its window station is the interactive one
+// (WSF_VISIBLE). A service, or a task that runs whether a user is logged on or not, has one that
+// is not; a modal box there waits for a click that never comes. When the station cannot be
+// asked, it is taken for one that is not.
+bool InteractiveWindowStation() {
+    HWINSTA station = GetProcessWindowStation();
+    USEROBJECTFLAGS flags{};
+    return station &&
+           GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, nullptr) &&
+           (flags.dwFlags & WSF_VISIBLE);
+}
+
 } // namespace
 
 TAxControlFactory::TAxControlFactory(const TAxControlClass& controlClass)
@@ -122,22 +134,27 @@ HRESULT STDMETHODCALLTYPE TAxControlFactory::CreateInstance(IUnknown* outer, REF
     try {
         return class_.create(outer, iid, out);
     } catch (const std::exception& failure) {
-        // Construction failed: say why, since the caller only sees E_UNEXPECTED.
-        std::string text = failure.what();
-        if (!text.empty() && static_cast<unsigned char>(text.back()) > '.')
-            text += '.';
-        MessageBoxW(nullptr, TextOfMessage(text).c_str(), L"DAX Error",
-                    MB_OK | MB_ICONSTOP | MB_SETFOREGROUND);
+        // Construction failed: say why where someone can read it, since the caller only sees
+        // E_UNEXPECTED.
+        if (InteractiveWindowStation()) {
+            std::string text = failure.what();
+            if (!text.empty() && static_cast<unsigned char>(text.back()) > '.')
+                text += '.';
+            MessageBoxW(nullptr, TextOfMessage(text).c_str(), L"DAX Error",
+                        MB_OK | MB_ICONSTOP | MB_SETFOREGROUND);
+        }
         return E_UNEXPECTED;
     }
 }
 
 HRESULT STDMETHODCALLTYPE TAxControlFactory::LockServer(BOOL lock) {
+    TAxServer& server = TAxServer::Instance();
+    // An unlock that no lock matches gives back nothing, so it changes nothing.
+    if (!lock && !server.Unlock())
+        return S_OK;
     HRESULT hr = CoLockObjectExternal(static_cast<IClassFactory*>(this), lock, TRUE);
     if (lock)
-        TAxServer::Instance().ObjectCreated();
-    else
-        TAxServer::Instance().ObjectDestroyed();
+        server.Lock();
     return hr;
 }
 
@@ -183,13 +200,23 @@ void TAxControlFactory::Register(TAxRegistry& registry) const {
             throw std::runtime_error("Error creating system registry entry");
 }
 
-void TAxControlFactory::Unregister(TAxRegistry& registry) const {
+bool TAxControlFactory::Unregister(TAxRegistry& registry) const {
+    const std::wstring progId = ProgId();
+    // A system without the other view may answer with this one: its server is this module.
+    const std::wstring otherServer =
+        registry.OtherViewString(L"CLSID\\" + AxGuidText(class_.classId) + L"\\InprocServer32");
+    const bool progIdShared =
+        !otherServer.empty() &&
+        lstrcmpiW(otherServer.c_str(), ServerPath(TAxServer::Instance().ModulePath()).c_str()) != 0;
     std::vector<Entry> entries = Entries();
     std::wstring previous;
+    bool removed = true;
     for (auto e = entries.rbegin(); e != entries.rend(); ++e) {
+        const bool ofProgId = e->key == progId || e->key.rfind(progId + L"\\", 0) == 0;
         // A key that holds two values is written twice but deleted once.
-        if (e->key != previous)
-            registry.DeleteKey(e->key);
+        if (e->key != previous && !(ofProgId && progIdShared))
+            removed &= registry.DeleteKey(e->key) != TAxKeyRemoval::Failed;
         previous = e->key;
     }
+    return removed;
 }

@@ -49,7 +49,8 @@ public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
     ULONG STDMETHODCALLTYPE AddRef() override;
     ULONG STDMETHODCALLTYPE Release() override;
-    // IClassFactory
+    // IClassFactory. A construction that fails gives E_UNEXPECTED; where the process can show a
+    // window to a user, the "DAX Error" box first tells why.
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override;
     HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override;
 
@@ -63,8 +64,10 @@ public:
     // Writes the class's registry entries in order; raises std::runtime_error at the first
     // that fails, leaving those written.
     void Register(TAxRegistry& registry) const;
-    // Deletes the class's keys, deepest first; keys that are missing or have subkeys stay.
-    void Unregister(TAxRegistry& registry) const;
+    // Deletes the class's keys, deepest first; keys that are missing or have subkeys stay. The
+    // ProgID's keys, which both architectures share, stay while the other architecture's view
+    // still registers the class. Returns false when a key could not be deleted.
+    bool Unregister(TAxRegistry& registry) const;
 
 private:
     struct Entry {

@@ -88,3 +88,32 @@ public:
 private:
     BSTR b_ = nullptr;
 };
+
+// One open registry key.
+class TRegKey {
+public:
+    TRegKey() = default;
+    TRegKey(const TRegKey&) = delete;
+    TRegKey& operator=(const TRegKey&) = delete;
+    TRegKey(TRegKey&& other) noexcept : key_(std::exchange(other.key_, nullptr)) {}
+    TRegKey& operator=(TRegKey&& other) noexcept {
+        std::swap(key_, other.key_);
+        return *this;
+    }
+    ~TRegKey() { Close(); }
+
+    HKEY Get() const { return key_; }
+    explicit operator bool() const { return key_ != nullptr; }
+    // The address to receive a newly opened key; the old one is closed first.
+    HKEY* Put() {
+        Close();
+        return &key_;
+    }
+    void Close() {
+        if (HKEY key = std::exchange(key_, nullptr))
+            RegCloseKey(key);
+    }
+
+private:
+    HKEY key_ = nullptr;
+};

@@ -40,7 +40,7 @@ HRESULT TAxInfo::GetInterfaceSafetyOptions(REFIID iid, DWORD* supported, DWORD* 
     HRESULT hr = Offers(iid);
     if (FAILED(hr))
         return hr;
-    *supported = AX_SAFETY_OPTIONS;
+    *supported = control_.SafetyOptions();
     *enabled = enabledSafety_;
     return S_OK;
 }
@@ -49,7 +49,8 @@ HRESULT TAxInfo::SetInterfaceSafetyOptions(REFIID iid, DWORD mask, DWORD enabled
     HRESULT hr = Offers(iid);
     if (FAILED(hr))
         return hr;
-    if (mask & ~AX_SAFETY_OPTIONS)
+    // Asking for an option the object does not claim fails, so the container refuses or asks.
+    if (mask & ~control_.SafetyOptions())
         return E_FAIL;
     enabledSafety_ = (enabledSafety_ & ~mask) | (enabled & mask);
     return S_OK;

@@ -19,7 +19,8 @@ public:
     HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) override;
     // IProvideClassInfo: the coclass's type information.
     HRESULT STDMETHODCALLTYPE GetClassInfo(ITypeInfo** out) override;
-    // IObjectSafety: safe for untrusted callers and data on every interface the object has.
+    // IObjectSafety: on every interface the object has, the options its control chose to claim
+    // (none, or safe for untrusted callers and data).
     HRESULT STDMETHODCALLTYPE GetInterfaceSafetyOptions(REFIID iid, DWORD* supported,
                                                         DWORD* enabled) override;
     HRESULT STDMETHODCALLTYPE SetInterfaceSafetyOptions(REFIID iid, DWORD mask,
@@ -41,6 +42,6 @@ private:
     DWORD enabledSafety_ = 0;
 };
 
-// The safety options a control supports.
+// The safety options a control may claim.
 constexpr DWORD AX_SAFETY_OPTIONS =
     INTERFACESAFE_FOR_UNTRUSTED_CALLER | INTERFACESAFE_FOR_UNTRUSTED_DATA;

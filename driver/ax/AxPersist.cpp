@@ -23,6 +23,9 @@ private:
 } // namespace
 
 IUnknown* TAxPersistence::Find(REFIID iid) {
+    // IPersist is the base of all three; one of them answers for it.
+    if (IsEqualIID(iid, IID_IPersist))
+        return static_cast<IPersist*>(static_cast<IPersistStreamInit*>(this));
     if (IsEqualIID(iid, IID_IPersistStreamInit))
         return static_cast<IPersistStreamInit*>(this);
     if (IsEqualIID(iid, IID_IPersistStorage))

@@ -16,7 +16,7 @@ public:
 
     IUnknown* Find(REFIID iid);
 
-    // IPersist, shared by all three.
+    // IPersist, shared by all three and answered for itself too.
     HRESULT STDMETHODCALLTYPE GetClassID(CLSID* classId) override;
     // IsDirty and InitNew() are shared by the interfaces that have them.
     HRESULT STDMETHODCALLTYPE IsDirty() override;

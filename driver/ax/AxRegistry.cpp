@@ -1,53 +1,167 @@
 #include "AxRegistry.h"
 
+#include "AxHolders.h"
+
 namespace {
 
-class TSystemRegistry final : public TAxRegistry {
+// The registry view of the other architecture, for a key opened from this module.
+REGSAM OtherView() {
+#ifdef _WIN64
+    return KEY_WOW64_32KEY;
+#else
+    BOOL wow64 = FALSE;
+    // A 32-bit module has another view only on 64-bit Windows.
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64 ? KEY_WOW64_64KEY : 0;
+#endif
+}
+
+template <class Function> Function OleAutFunction(const char* name) {
+    HMODULE oleaut = GetModuleHandleA("OLEAUT32.DLL");
+    return oleaut
+               ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(oleaut, name)))
+               : nullptr;
+}
+
+// Registration under a classes root: HKEY_CLASSES_ROOT itself, or a key that stands for it.
+class TClassesRegistry final : public TAxRegistry {
 public:
+    // root: null for HKEY_CLASSES_ROOT, else the path of the stand-in under HKEY_CURRENT_USER.
+    explicit TClassesRegistry(const wchar_t* userRoot) : userRoot_(userRoot) {}
+
     bool SetString(const std::wstring& key, const std::wstring& name,
                    const std::wstring& data) override {
-        HKEY handle = nullptr;
-        if (RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                            KEY_READ | KEY_WRITE, nullptr, &handle, nullptr) != ERROR_SUCCESS)
+        TRegKey root = OpenRoot(KEY_READ | KEY_WRITE);
+        TRegKey handle;
+        if (!root ||
+            RegCreateKeyExW(root.Get(), key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                            KEY_READ | KEY_WRITE, nullptr, handle.Put(), nullptr) != ERROR_SUCCESS)
             return false;
         // The size counts the terminating zero, so an empty string is a value, not a gap.
         DWORD size = static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t));
-        LONG status = RegSetValueExW(handle, name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
-                                     reinterpret_cast<const BYTE*>(data.c_str()), size);
-        RegCloseKey(handle);
-        return status == ERROR_SUCCESS;
+        return RegSetValueExW(handle.Get(), name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
+                              reinterpret_cast<const BYTE*>(data.c_str()), size) == ERROR_SUCCESS;
     }
 
-    void DeleteKey(const std::wstring& key) override {
-        RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str());
+    TAxKeyRemoval DeleteKey(const std::wstring& key) override {
+        TRegKey root = OpenRoot(KEY_READ | KEY_WRITE);
+        if (!root)
+            return TAxKeyRemoval::Failed;
+        // The system refuses to delete a key with subkeys as it refuses one it may not touch
+        // (access denied), so the subkeys are counted first.
+        TRegKey handle;
+        LONG status = RegOpenKeyExW(root.Get(), key.c_str(), 0, KEY_READ, handle.Put());
+        if (status == ERROR_FILE_NOT_FOUND)
+            return TAxKeyRemoval::Absent;
+        DWORD subkeys = 0;
+        if (status == ERROR_SUCCESS &&
+            RegQueryInfoKeyW(handle.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
+                             nullptr, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+            subkeys > 0)
+            return TAxKeyRemoval::KeptForSubkeys;
+        handle.Close();
+        status = RegDeleteKeyW(root.Get(), key.c_str());
+        return status == ERROR_SUCCESS          ? TAxKeyRemoval::Removed
+               : status == ERROR_FILE_NOT_FOUND ? TAxKeyRemoval::Absent
+                                                : TAxKeyRemoval::Failed;
+    }
+
+    std::wstring OtherViewString(const std::wstring& key) override {
+        const REGSAM other = OtherView();
+        TRegKey root = OpenRoot(KEY_READ);
+        TRegKey handle;
+        if (!other || !root ||
+            RegOpenKeyExW(root.Get(), key.c_str(), 0, KEY_READ | other, handle.Put()) !=
+                ERROR_SUCCESS)
+            return L"";
+        wchar_t data[MAX_PATH * 2] = L"";
+        DWORD size = sizeof data - sizeof(wchar_t);
+        if (RegGetValueW(handle.Get(), nullptr, nullptr, RRF_RT_REG_SZ, nullptr, data, &size) !=
+            ERROR_SUCCESS)
+            return L"";
+        return data;
     }
 
     HRESULT RegisterTypeLib(ITypeLib* library, const std::wstring& path,
                             const std::wstring& helpDir) override {
+        TRootOverride redirect(*this);
+        if (!redirect.Ok())
+            return E_FAIL;
         std::wstring fullPath = path, helpFolder = helpDir; // the call takes writable strings
         return ::RegisterTypeLib(library, &fullPath[0], &helpFolder[0]);
     }
 
     HRESULT UnRegisterTypeLib(ITypeLib* library) override {
         using UnRegisterFunction = HRESULT(WINAPI*)(REFGUID, WORD, WORD, LCID, SYSKIND);
-        HMODULE oleaut = GetModuleHandleA("OLEAUT32.DLL");
-        auto unregister = oleaut ? reinterpret_cast<UnRegisterFunction>(reinterpret_cast<void*>(
-                                       GetProcAddress(oleaut, "UnRegisterTypeLib")))
-                                 : nullptr;
+        auto unregister = OleAutFunction<UnRegisterFunction>("UnRegisterTypeLib");
         if (!unregister)
             return S_OK;
         TLIBATTR* attr = nullptr;
         if (FAILED(library->GetLibAttr(&attr)))
             return E_FAIL;
-        unregister(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid, attr->syskind);
+        TRootOverride redirect(*this);
+        HRESULT hr = redirect.Ok() ? unregister(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum,
+                                                attr->lcid, attr->syskind)
+                                   : E_FAIL;
         library->ReleaseTLibAttr(attr);
-        return S_OK;
+        // A library that is not registered is nothing to remove.
+        return hr == TYPE_E_REGISTRYACCESS || hr == E_ACCESSDENIED || hr == E_FAIL ? E_ACCESSDENIED
+                                                                                   : S_OK;
     }
+
+private:
+    TRegKey OpenRoot(REGSAM access) const {
+        TRegKey root;
+        if (!userRoot_)
+            RegOpenKeyExW(HKEY_CLASSES_ROOT, nullptr, 0, access, root.Put());
+        else
+            RegCreateKeyExW(HKEY_CURRENT_USER, userRoot_, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                            access, nullptr, root.Put(), nullptr);
+        return root;
+    }
+
+    // For the user's registration, HKEY_CLASSES_ROOT stands for the user's classes while the
+    // system's type library functions run in this process, so they write and delete there;
+    // Windows then needs OaEnablePerUserTLibRegistration to honour it.
+    class TRootOverride {
+    public:
+        explicit TRootOverride(const TClassesRegistry& registry) {
+            if (!registry.userRoot_)
+                return;
+            TRegKey root = registry.OpenRoot(KEY_ALL_ACCESS);
+            ok_ = root && RegOverridePredefKey(HKEY_CLASSES_ROOT, root.Get()) == ERROR_SUCCESS;
+            overridden_ = ok_;
+            if (auto enable = OleAutFunction<void(WINAPI*)()>("OaEnablePerUserTLibRegistration"))
+                enable();
+        }
+        ~TRootOverride() {
+            if (overridden_)
+                RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+        }
+        TRootOverride(const TRootOverride&) = delete;
+        TRootOverride& operator=(const TRootOverride&) = delete;
+        bool Ok() const { return ok_; }
+
+    private:
+        bool ok_ = true, overridden_ = false;
+    };
+
+    const wchar_t* userRoot_;
 };
 
 } // namespace
 
 TAxRegistry& SystemRegistry() {
-    static TSystemRegistry registry;
+    static TClassesRegistry registry(nullptr);
     return registry;
+}
+
+TAxRegistry& UserRegistry() {
+    static TClassesRegistry registry(L"Software\\Classes");
+    return registry;
+}
+
+TAxRegistry* RegistryNamed(const wchar_t* commandLine) {
+    if (!commandLine || !*commandLine)
+        return &SystemRegistry();
+    return lstrcmpiW(commandLine, L"user") == 0 ? &UserRegistry() : nullptr;
 }

@@ -1,5 +1,6 @@
 #include "AxServer.h"
 
+#include <cwchar>
 #include <stdexcept>
 
 #include "AxFactory.h"
@@ -46,6 +47,27 @@ std::wstring ModuleFileName(HMODULE module) {
     }
 }
 
+// The key of the type library's path under language 0, for the system kind it was built for:
+// "TypeLib\{library}\1.0\0\win32" (or win64). The system's RegisterTypeLib writes the path
+// only under the library's own locale; the marshaller that builds the proxies of dual interfaces
+// for other apartments looks under language 0 (Wine only there, Windows as its last fallback),
+// so without this entry no apartment but the creating one can call the dual interface early
+// bound. Empty when the library's attributes cannot be read.
+std::wstring NeutralLanguageKey(ITypeLib* library) {
+    TLIBATTR* attr = nullptr;
+    if (FAILED(library->GetLibAttr(&attr)))
+        return L"";
+    wchar_t version[16];
+    // The system writes the version in hexadecimal, so this key sits beside its own.
+    swprintf(version, 16, L"%x.%x", attr->wMajorVerNum, attr->wMinorVerNum);
+    const wchar_t* kind = attr->syskind == SYS_WIN64   ? L"win64"
+                          : attr->syskind == SYS_WIN16 ? L"win16"
+                                                       : L"win32";
+    std::wstring key = L"TypeLib\\" + AxGuidText(attr->guid) + L"\\" + version + L"\\0\\" + kind;
+    library->ReleaseTLibAttr(attr);
+    return key;
+}
+
 } // namespace
 
 void TAxServer::Startup(HMODULE module, const std::string& serverName) {
@@ -89,6 +111,21 @@ HRESULT TAxServer::GetClassObject(REFCLSID classId, REFIID iid, void** out) {
     return factory ? factory->QueryInterface(iid, out) : CLASS_E_CLASSNOTAVAILABLE;
 }
 
+void TAxServer::Lock() {
+    InterlockedIncrement(&lockCount_);
+    ObjectCreated();
+}
+
+bool TAxServer::Unlock() {
+    // Locks may be taken and given back from several apartments at once.
+    for (LONG locks = lockCount_; locks > 0; locks = lockCount_)
+        if (InterlockedCompareExchange(&lockCount_, locks - 1, locks) == locks) {
+            ObjectDestroyed();
+            return true;
+        }
+    return false;
+}
+
 HRESULT TAxServer::CanUnloadNow() const {
     return objectCount_ == 0 && factoryRefCount_ == 0 ? S_OK : S_FALSE;
 }
@@ -99,6 +136,9 @@ HRESULT TAxServer::RegisterServer(TAxRegistry& registry) {
     // The help folder is the module's folder with its final backslash.
     std::wstring helpDir = modulePath_.substr(0, modulePath_.find_last_of(L'\\') + 1);
     if (FAILED(registry.RegisterTypeLib(typeLib_.Get(), modulePath_, helpDir)))
+        return E_FAIL;
+    std::wstring neutral = NeutralLanguageKey(typeLib_.Get());
+    if (neutral.empty() || !registry.SetString(neutral, L"", modulePath_))
         return E_FAIL;
     TLockHold hold(factoriesLock_, TLockHold::Exclusive);
     try {
@@ -112,10 +152,24 @@ HRESULT TAxServer::RegisterServer(TAxRegistry& registry) {
 }
 
 HRESULT TAxServer::UnregisterServer(TAxRegistry& registry) {
-    if (!typeLib_ || FAILED(registry.UnRegisterTypeLib(typeLib_.Get())))
+    if (!typeLib_)
         return E_FAIL;
+    std::wstring neutral = NeutralLanguageKey(typeLib_.Get());
+    if (neutral.empty())
+        return E_FAIL;
+    // The language-0 entry goes first, deepest key first: the system's unregistration removes
+    // the library's version key only when nothing but its own entries is left under it. Every
+    // step is tried; an entry that could not be deleted makes the whole a failure, one that was
+    // not there or that another party still uses does not.
+    bool removed = registry.DeleteKey(neutral) != TAxKeyRemoval::Failed;
+    removed &=
+        registry.DeleteKey(neutral.substr(0, neutral.find_last_of(L'\\'))) != TAxKeyRemoval::Failed;
+    const HRESULT typeLib = registry.UnRegisterTypeLib(typeLib_.Get());
+    if (typeLib == E_FAIL)
+        return E_FAIL;
+    removed &= SUCCEEDED(typeLib);
     TLockHold hold(factoriesLock_, TLockHold::Exclusive);
     for (const auto& factory : factories_)
-        factory->Unregister(registry);
-    return S_OK;
+        removed &= factory->Unregister(registry);
+    return removed ? S_OK : E_FAIL;
 }

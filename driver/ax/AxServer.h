@@ -40,6 +40,10 @@ public:
     void ObjectCreated() { InterlockedIncrement(&objectCount_); }
     void ObjectDestroyed() { InterlockedDecrement(&objectCount_); }
     LONG ObjectCount() const { return objectCount_; }
+    // A server lock counts as an object. Unlock takes back one outstanding lock and answers
+    // whether there was one: an unlock without a lock must not count the objects down.
+    void Lock();
+    bool Unlock();
     // Outstanding references to the factories.
     LONG FactoryAddRef() { return InterlockedIncrement(&factoryRefCount_); }
     LONG FactoryRelease() { return InterlockedDecrement(&factoryRefCount_); }
@@ -52,7 +56,11 @@ public:
     // The four exports' bodies.
     HRESULT GetClassObject(REFCLSID classId, REFIID iid, void** out);
     HRESULT CanUnloadNow() const;
+    // Registers the type library with the system, then its path under language 0 as well (what
+    // the marshaller of other apartments reads), then each factory's entries.
     HRESULT RegisterServer(TAxRegistry& registry);
+    // The reverse: the language-0 entry, the type library, each factory's entries. E_FAIL when
+    // an entry could not be deleted; entries already gone are no failure.
     HRESULT UnregisterServer(TAxRegistry& registry);
 
 private:
@@ -64,6 +72,7 @@ private:
     std::string serverName_;
     TComPtr<ITypeLib> typeLib_;
     volatile LONG objectCount_ = 0;
+    volatile LONG lockCount_ = 0;
     volatile LONG factoryRefCount_ = 0;
     SRWLOCK factoriesLock_ = SRWLOCK_INIT;
     std::vector<std::unique_ptr<TAxControlFactory>> factories_;

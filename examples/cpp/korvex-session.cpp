@@ -5,9 +5,16 @@
 // Switches relay 1 on, reads the status, pulses relay 2 for 500 ms, reads the identification,
 // and prints the result code, its text and the frames after each step.
 //
-//   MinGW-w64:  g++ -o korvex-session.exe korvex-session.cpp Savolin_TLB_i.c -lole32 -loleaut32
-//   -luuid MSVC:       cl /EHsc korvex-session.cpp Savolin_TLB_i.c ole32.lib oleaut32.lib
+// Build:
+//   MinGW-w64:
+//     g++ -o korvex-session.exe korvex-session.cpp Savolin_TLB_i.c -lole32 -loleaut32 -luuid
+//   MSVC:
+//     cl /EHsc korvex-session.cpp Savolin_TLB_i.c ole32.lib oleaut32.lib
+// Run:
 //   korvex-session.exe [port]        (port: the COM number, 1 by default)
+//
+// A method's result code tells how the board answered; the HRESULT of every call tells whether
+// the call itself worked (a null pointer, a control that could not run it), so both are checked.
 //
 // Build it for the registered driver's architecture: a 32-bit program for the x86 Korvex.dll.
 #include <windows.h>
@@ -49,6 +56,16 @@ void Print(const std::wstring& line) {
     std::fwrite(bytes.data(), 1, bytes.size(), stdout);
 }
 
+// A call that did not work at all (not a board failure: those come back as result codes).
+struct CallFailed {
+    HRESULT result;
+};
+
+void Check(HRESULT result) {
+    if (FAILED(result))
+        throw CallFailed{result};
+}
+
 std::wstring Number(long value, bool hex = false) {
     wchar_t text[16];
     std::swprintf(text, 16, hex ? L"%lX" : L"%ld", value);
@@ -57,13 +74,13 @@ std::wstring Number(long value, bool hex = false) {
 
 long Long(IKorvex* korvex, HRESULT (STDMETHODCALLTYPE IKorvex::*getter)(LONG*)) {
     LONG value = 0;
-    (korvex->*getter)(&value);
+    Check((korvex->*getter)(&value));
     return value;
 }
 
 std::wstring String(IKorvex* korvex, HRESULT (STDMETHODCALLTYPE IKorvex::*getter)(BSTR*)) {
     Text value;
-    (korvex->*getter)(&value);
+    Check((korvex->*getter)(&value));
     return value.c_str();
 }
 
@@ -71,7 +88,7 @@ std::wstring String(IKorvex* korvex, HRESULT (STDMETHODCALLTYPE IKorvex::*getter
 void Step(IKorvex* korvex, const wchar_t* name,
           HRESULT (STDMETHODCALLTYPE IKorvex::*method)(LONG*)) {
     LONG code = 0;
-    (korvex->*method)(&code);
+    Check((korvex->*method)(&code));
     Print(name + std::wstring(L": (") + Number(code) + L") " +
           String(korvex, &IKorvex::get_ResultDescription));
     Print(L"  sent     " + String(korvex, &IKorvex::get_Output));
@@ -79,13 +96,13 @@ void Step(IKorvex* korvex, const wchar_t* name,
 }
 
 int Session(IKorvex* korvex, long port) {
-    korvex->put_PortNumber(port);
+    Check(korvex->put_PortNumber(port));
     Print(L"Korvex " + String(korvex, &IKorvex::get_Version) + L", COM" +
           Number(Long(korvex, &IKorvex::get_PortNumber)));
 
     // Relay 1 on: read what the board shows, then set bit 0 beside it.
     Step(korvex, L"GetStatus", &IKorvex::GetStatus);
-    korvex->put_ReleStatus(Long(korvex, &IKorvex::get_ReleStatus) | 1);
+    Check(korvex->put_ReleStatus(Long(korvex, &IKorvex::get_ReleStatus) | 1));
     Step(korvex, L"SetStatus relay 1 on", &IKorvex::SetStatus);
     Print(L"  relays   " + Number(Long(korvex, &IKorvex::get_ReleStatus), true));
 
@@ -93,9 +110,12 @@ int Session(IKorvex* korvex, long port) {
     Print(L"  relays   " + Number(Long(korvex, &IKorvex::get_ReleStatus), true));
 
     // Relay 2 for 500 ms: the pattern shows for the toggle time, then the board goes back.
-    korvex->put_ReleStatus(Long(korvex, &IKorvex::get_ReleStatus) | 2);
-    korvex->put_ToggleTime(500);
+    Check(korvex->put_ReleStatus(Long(korvex, &IKorvex::get_ReleStatus) | 2));
+    Check(korvex->put_ToggleTime(500));
     Step(korvex, L"ToggleStatus relay 2, 500 ms", &IKorvex::ToggleStatus);
+    // ReleStatus now holds the pulsed pattern (relays 1 and 2) until the next method that reads
+    // the board: build the next pattern from what you set, or from a GetStatus once the pulse
+    // is over, or "ReleStatus | bit" would switch relay 2 on for good.
 
     Step(korvex, L"GetDeviceMetrics", &IKorvex::GetDeviceMetrics);
     Print(L"  type " + Number(Long(korvex, &IKorvex::get_DeviceType)) + L", subtype " +
@@ -105,7 +125,7 @@ int Session(IKorvex* korvex, long port) {
           Number(Long(korvex, &IKorvex::get_DeviceNumber)));
 
     LONG code = 0;
-    korvex->Disconnect(&code);
+    Check(korvex->Disconnect(&code));
     Print(L"Disconnect: (" + Number(code) + L") " +
           String(korvex, &IKorvex::get_ResultDescription));
     return 0;
@@ -123,9 +143,14 @@ int main(int argc, char** argv) {
         ComPtr<IKorvex> korvex;
         HRESULT result = CoCreateInstance(CLSID_Korvex, nullptr, CLSCTX_INPROC_SERVER, IID_IKorvex,
                                           reinterpret_cast<void**>(korvex.GetAddressOf()));
-        if (SUCCEEDED(result))
-            status = Session(korvex.Get(), port);
-        else
+        if (SUCCEEDED(result)) {
+            try {
+                status = Session(korvex.Get(), port);
+            } catch (const CallFailed& failure) {
+                std::fprintf(stderr, "a call to Korvex failed (0x%08lX)\n",
+                             static_cast<unsigned long>(failure.result));
+            }
+        } else
             std::fprintf(stderr, "Korvex is not registered for this architecture (0x%08lX)\n",
                          static_cast<unsigned long>(result));
     }

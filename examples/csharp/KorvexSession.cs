@@ -75,6 +75,9 @@ namespace Korvex.Examples
                 korvex.ReleStatus = korvex.ReleStatus | 2;
                 korvex.ToggleTime = 500;
                 Report(korvex, "ToggleStatus relay 2, 500 ms", korvex.ToggleStatus());
+                // ReleStatus now holds the pulsed pattern (relays 1 and 2) until the next method that reads
+                // the board: build the next pattern from what you set, or from a GetStatus once the pulse
+                // is over, or "ReleStatus | bit" would switch relay 2 on for good.
 
                 Report(korvex, "GetDeviceMetrics", korvex.GetDeviceMetrics());
                 Console.WriteLine("  type {0}, subtype {1}, protocol {2}, firmware {3}, number {4}",

@@ -1,8 +1,13 @@
 // The type library Savolin as the platform's loader reads it back, the object's IDispatch
-// around it, null out-pointers refused before anything runs, and the version text.
+// around it, null out-pointers and foreign faults refused with a fresh error object, and the
+// version text.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cwchar>
+#include <memory>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "ExpectedTexts.h"
@@ -246,22 +251,91 @@ TEST(KorvexDispatch, NamesResolveToTheInterfaceDispidsAndStrayCallsAreRefused) {
                              nullptr, nullptr));
 }
 
-TEST(KorvexDispatch, NullValuePointersAreRefusedBeforeAnythingRuns) {
+// Puts an error object on the thread, as an earlier call of some other object might have left.
+void LeaveStaleErrorInfo() {
+    TComPtr<ICreateErrorInfo> created;
+    ASSERT_EQ(S_OK, CreateErrorInfo(created.Put()));
+    created->SetDescription(const_cast<LPOLESTR>(L"stale"));
+    TComPtr<IErrorInfo> info;
+    ASSERT_EQ(S_OK, created->QueryInterface(IID_IErrorInfo, info.PutVoid()));
+    ASSERT_EQ(S_OK, SetErrorInfo(0, info.Get()));
+}
+
+// After a failure HRESULT the thread's error object is a fresh one of IKorvex's: the interface,
+// the ProgID and the system's text for the failure, not what was there before.
+void ExpectFreshErrorInfo(HRESULT failure, const std::string& member) {
+    SCOPED_TRACE(member);
+    TComPtr<IErrorInfo> info;
+    ASSERT_EQ(S_OK, GetErrorInfo(0, info.Put()));
+    GUID guid{};
+    TBstr source, description;
+    EXPECT_EQ(S_OK, info->GetGUID(&guid));
+    EXPECT_TRUE(IsEqualGUID(IID_IKorvex, guid));
+    EXPECT_EQ(S_OK, info->GetSource(source.Put()));
+    EXPECT_EQ(L"Addin.Korvex", source.Text());
+    EXPECT_EQ(S_OK, info->GetDescription(description.Put()));
+    wchar_t text[512]{};
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                   static_cast<DWORD>(failure), 0, text, 512, nullptr);
+    std::wstring expected = text;
+    while (!expected.empty() && (expected.back() == L'\r' || expected.back() == L'\n'))
+        expected.pop_back();
+    // Wine's message table has no text for E_POINTER and E_UNEXPECTED; the code stands in.
+    if (expected.empty()) {
+        swprintf(text, 512, L"0x%08lX", static_cast<unsigned long>(failure));
+        expected = text;
+    }
+    EXPECT_EQ(expected, description.Text());
+}
+
+TEST(KorvexDispatch, NullValuePointersAreRefusedBeforeAnythingRunsWithAFreshErrorObject) {
     TComPtr<IKorvex> object = NewKorvex();
     TSavolin& savolin = *static_cast<TSavolin*>(object.Get());
     // A port that cannot be opened: a method that ran would record -2 there.
     ASSERT_EQ(S_OK, object->put_PortNumber(99));
     ASSERT_EQ(S_OK, object->put_ReleStatus(-1)); // records the range failure
 
-    for (const auto& [name, slot] : kLongSlots)
+    for (const auto& [name, slot] : kLongSlots) {
+        LeaveStaleErrorInfo();
         EXPECT_EQ(E_POINTER, (object.Get()->*slot)(nullptr)) << Narrow(name);
-    for (const auto& [name, slot] : kTextSlots)
+        ExpectFreshErrorInfo(E_POINTER, Narrow(name));
+    }
+    for (const auto& [name, slot] : kTextSlots) {
+        LeaveStaleErrorInfo();
         EXPECT_EQ(E_POINTER, (object.Get()->*slot)(nullptr)) << Narrow(name);
+        ExpectFreshErrorInfo(E_POINTER, Narrow(name));
+    }
 
     EXPECT_EQ(-199, savolin.Driver->ResultCode);
     EXPECT_EQ("Range check error", savolin.Driver->ResultDescription);
     EXPECT_EQ(99, savolin.Driver->GetPortNumber());
     EXPECT_FALSE(savolin.Driver->Comm->IsOpen());
+}
+
+// A port whose every exchange meets a fault that is none of the driver's own failures.
+class ForeignFaultComm : public TComm {
+public:
+    void Purge() override { throw std::logic_error("not one of the driver's failures"); }
+};
+
+TEST(KorvexDispatch, AFaultNotOfTheDriversKindGivesEUnexpectedAFreshErrorObjectAndNoRecord) {
+    TComPtr<IKorvex> object = NewKorvex();
+    TSavolin& savolin = *static_cast<TSavolin*>(object.Get());
+    savolin.Driver->Comm = std::make_unique<ForeignFaultComm>();
+    ASSERT_EQ(S_OK, object->put_ReleStatus(-1)); // records the range failure
+    const std::pair<const char*, LongSlot> exchanges[] = {
+        {"GetStatus", &IKorvex::GetStatus},
+        {"SetStatus", &IKorvex::SetStatus},
+        {"GetDeviceMetrics", &IKorvex::GetDeviceMetrics}};
+    for (const auto& [name, slot] : exchanges) {
+        LeaveStaleErrorInfo();
+        LONG value = 0x7EADBEEF;
+        EXPECT_EQ(E_UNEXPECTED, (object.Get()->*slot)(&value)) << name;
+        EXPECT_EQ(0x7EADBEEF, value) << name;
+        ExpectFreshErrorInfo(E_UNEXPECTED, name);
+    }
+    EXPECT_EQ(-199, savolin.Driver->ResultCode);
+    EXPECT_EQ("Range check error", savolin.Driver->ResultDescription);
 }
 
 // --- Pictures -------------------------------------------------------------------------------

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 #include "ExpectedTexts.h"
 #include "SimControl.h"
@@ -219,6 +221,82 @@ TEST_F(Board, HalfAHeaderThenNothingEndsWithinTheTimeout) {
     // 50 ms of pauses, then at most Timeout + 4 ms for the header and no read of the rest.
     EXPECT_GE(ms, 48.0);
     EXPECT_LT(ms, 400.0);
+}
+
+// --- A pulled adapter ------------------------------------------------------------------------
+
+// The text of a Win32 error as the driver words it, from the system's own message table.
+std::string Win32Text(DWORD code) {
+    char buffer[256];
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, code, 0, buffer, sizeof buffer, nullptr);
+    std::string text(buffer, length);
+    while (!text.empty() && (static_cast<unsigned char>(text.back()) <= ' ' || text.back() == '.'))
+        text.pop_back();
+    return "Win32 Error.  Code: " + std::to_string(code) + ".\n" + text;
+}
+
+// The board's terminal is closed under the open port, as when a USB adapter is pulled, either
+// before the operation or while it waits for the answer. The operation reports the loss as it
+// meets it: the system's failure of the first call on the dead handle (under Wine the RTS call,
+// error 21), or silence (-1) when only the read was left. Either way the port is given back, so
+// once the adapter is back the next operation opens it anew and succeeds, with no Disconnect.
+TEST_F(Board, APulledAdapterLeavesThePortClosedAndTheNextOperationAfterTheReplugSucceeds) {
+    struct Case {
+        const char* name;
+        bool duringTheRead;
+        bool toggle;
+        int code;
+    };
+    const Case cases[] = {{"pulled before GetStatus", false, false, -199},
+                          {"pulled before ToggleStatus", false, true, -199},
+                          {"pulled while GetStatus waits for the answer", true, false, -1}};
+    // Whatever happens, the board is plugged back for the tests after this one.
+    struct Replug {
+        sim::SimControl& board;
+        ~Replug() { board.command("plug"); }
+    } replug{board};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        board.reset();
+        board.setStatus(0x5A);
+        driver.SetTimeout(c.duringTheRead ? 1500 : 100);
+        ASSERT_EQ(0, driver.Disconnect());
+        ASSERT_EQ(0, driver.Connect());
+        board.clearRecords();
+        int code = 1000;
+        if (c.duringTheRead) {
+            // The answer comes late; the adapter goes once the driver has raised RTS to wait
+            // for it.
+            board.setDelay(1000);
+            std::thread operation([&] { code = driver.GetStatus(); });
+            bool waiting = false;
+            for (DWORD start = GetTickCount(); !waiting && GetTickCount() - start < 10000;)
+                for (const sim::LineEvent& e : board.events())
+                    waiting = waiting || (e.kind == "line" && e.rts == 1);
+            board.command("unplug");
+            operation.join();
+            EXPECT_TRUE(waiting) << "the driver never waited for the answer";
+        } else {
+            board.command("unplug");
+            code = c.toggle ? driver.ToggleStatus() : driver.GetStatus();
+        }
+        EXPECT_EQ(c.code, code);
+        EXPECT_EQ(c.code, driver.ResultCode);
+        unsigned long error = 0;
+        if (c.code == -199 &&
+            std::sscanf(driver.ResultDescription.c_str(), "Win32 Error.  Code: %lu.", &error) == 1)
+            EXPECT_EQ(Win32Text(error), driver.ResultDescription);
+        else
+            EXPECT_EQ(c.code == -1 ? kNoLink : "a system error", driver.ResultDescription);
+        EXPECT_FALSE(driver.Comm->IsOpen());
+
+        board.command("plug");
+        board.setDelay(0);
+        EXPECT_EQ(0, c.toggle ? driver.ToggleStatus() : driver.GetStatus());
+        EXPECT_EQ(0x5A, driver.ReleStatus);
+        EXPECT_TRUE(driver.Comm->IsOpen());
+    }
 }
 
 // --- The port ---------------------------------------------------------------------------------

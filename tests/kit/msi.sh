@@ -24,7 +24,7 @@ else
   arch=x64 folder="Program Files" title="Korvex (64-bit)" kind=win64
 fi
 installed=$prefix/$folder/Korvex
-files=(Korvex.dll kxctl.exe Quintor.exe readme-en.txt readme-ru.txt docs/IKorvex.md
+files=(Korvex.dll Korvex.manifest kxctl.exe Quintor.exe readme-en.txt readme-ru.txt docs/IKorvex.md
        examples/korvex-session.vbs examples/korvex-session.js examples/korvex-session.ps1
        examples/korvex-session.py examples/cpp/korvex-session.cpp examples/cpp/Savolin_TLB.h
        examples/cpp/Savolin_TLB_i.c examples/csharp/KorvexSession.cs)
@@ -56,6 +56,8 @@ pass
 
 for f in "${files[@]}"; do [ -f "$installed/$f" ] || fail "not installed: $f"; done
 cmp -s "$installed/Korvex.dll" "$build/driver/Korvex.dll" || fail "Korvex.dll is not this build's"
+# The read-me describes the installed folder, not the zip's.
+grep -q 'register\.cmd\|x86\\' "$installed/readme-en.txt" && fail "the read-me describes the zip"
 [ -n "$(shortcuts)" ] || fail "no Start-menu entry for Quintor"
 pass
 
@@ -81,9 +83,20 @@ pass
 msiexec /x "$(winpath "$msi")" || fail "msiexec /x"
 [ ! -e "$installed" ] || fail "left after removal: $(cd "$installed" && find . -mindepth 1 | head -5)"
 [ -z "$(shortcuts)" ] || fail "the Start-menu entry is left"
-for key in "HKCR\\CLSID\\$clsid" "HKCR\\Addin.Korvex" "HKCR\\TypeLib\\$libid\\1.0\\409\\$kind"; do
+for key in "HKCR\\CLSID\\$clsid" "HKCR\\TypeLib\\$libid\\1.0\\409\\$kind"; do
   reg_has "$key" && fail "left after removal: $key"
 done
+# The ProgID is shared by both registry views: it stays while the other architecture's build
+# (the other suite's) is registered there, and goes with the last registration.
+if [ "$loader" = wine ]; then other=wine64; else other=wine; fi
+other_registered=no
+if [ "$other" = wine64 ] || [ -z "$("$rig" why win32)" ]; then
+  "$rig" "$other" reg query "HKCR\\CLSID\\$clsid\\InprocServer32" >/dev/null 2>&1 && other_registered=yes
+fi
+progid=no
+reg_has "HKCR\\Addin.Korvex\\Clsid" && progid=yes
+[ "$progid" = "$other_registered" ] ||
+  fail "the ProgID after removal: $progid, with the other architecture registered: $other_registered"
 pass
 rm -rf "$work"
 echo "$passed passed, 0 failed"

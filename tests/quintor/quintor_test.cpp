@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <shlobj.h>
+
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <map>
@@ -227,6 +230,52 @@ TEST_F(QuintorTest, FirstStartShowsTheBuiltInListAndClosingSavesItWithPort1) {
     ASSERT_EQ(static_cast<size_t>(builtIn.Count()), saved.Contacts.size());
     for (int i = 0; i < builtIn.Count(); ++i)
         EXPECT_EQ(builtIn.Items(i).Data, saved.Contacts[static_cast<size_t>(i)]) << i;
+}
+
+// Program Files for a user without administrator rights: Quintor keeps the user's own settings
+// file in the application data, seeded from the one beside the program, and saves there.
+TEST_F(QuintorTest, AProgramFolderThatCannotBeWrittenKeepsTheSettingsInTheUsersApplicationData) {
+    const char* readOnly = std::getenv("KORVEX_READONLY_FOLDER");
+    const std::wstring program =
+        readOnly ? WindowsPath(std::wstring(readOnly, readOnly + std::strlen(readOnly))) +
+                       L"\\Quintor.exe"
+                 : std::wstring();
+    if (program.empty() || GetFileAttributesW(program.c_str()) == INVALID_FILE_ATTRIBUTES)
+        GTEST_SKIP() << "this file system cannot make a folder that root may not write";
+    wchar_t appData[MAX_PATH];
+    ASSERT_EQ(S_OK, SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData));
+    const std::wstring own = std::wstring(appData) + L"\\Korvex\\Quintor.ini";
+    DeleteFileW(own.c_str());
+
+    app = std::make_unique<Operator>(program);
+    ASSERT_FALSE(app->StartFailed());
+    EXPECT_EQ(6, app->PortIndex()); // the seed's PortNumber=7
+    EXPECT_EQ(0u, app->Close());
+    TContacts saved;
+    saved.LoadFromFile(own);
+    EXPECT_EQ(7, saved.PortNumber);
+    EXPECT_EQ(0, saved.Count()); // the seed holds no contact
+    EXPECT_EQ("[COMMON]\r\nPortNumber=7\r\n",
+              FileText(WindowsPath(std::wstring(readOnly, readOnly + std::strlen(readOnly))) +
+                       L"\\Quintor.ini"));
+    DeleteFileW(own.c_str());
+}
+
+TEST_F(QuintorTest, ASaveThatFailsAtCloseIsReportedInABoxAndTheProgramStillEnds) {
+    Start();
+    // A folder where the settings file would go: the new file cannot take its place.
+    ASSERT_TRUE(CreateDirectoryW(Ini().c_str(), nullptr));
+    app->PostClick(ctl::btnClose);
+    const TMessageBox box = app->WaitForMessageBox();
+    RemoveDirectoryW(Ini().c_str());
+    EXPECT_EQ(kTitle, box.Caption);
+    // "Настройки не сохранены." and the reason.
+    EXPECT_EQ(0u, box.Text.find("\xCD\xE0\xF1\xF2\xF0\xEE\xE9\xEA\xE8 \xED\xE5 "
+                                "\xF1\xEE\xF5\xF0\xE0\xED\xE5\xED\xFB.\n\n"))
+        << box.Text;
+    EXPECT_NE(std::string::npos, box.Text.find(quintor::Cp1251(Ini()))) << box.Text;
+    app->CloseMessageBox(box);
+    EXPECT_EQ(0u, app->WaitForExit());
 }
 
 TEST_F(QuintorTest, APortChosenInTheBoxIsUsedButNotSaved) {

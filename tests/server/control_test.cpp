@@ -9,6 +9,7 @@
 #include <olectl.h>
 
 #include <map>
+#include <memory>
 #include <string>
 
 #include "AtlHost.h"
@@ -68,26 +69,31 @@ protected:
     TComPtr<IUnknown> object;
 };
 
+// What DllCanUnloadNow answered while the control's window was being destroyed.
+HRESULT unloadWhileWindowGoes = E_FAIL;
+WNDPROC controlWindowProcedure = nullptr;
+
+HRESULT CanUnloadKorvex() {
+    auto canUnloadNow = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"Korvex.dll"), "DllCanUnloadNow")));
+    return canUnloadNow ? canUnloadNow() : E_NOINTERFACE;
+}
+
+LRESULT CALLBACK WatchTheWindowGo(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DESTROY)
+        unloadWhileWindowGoes = CanUnloadKorvex();
+    return CallWindowProcW(controlWindowProcedure, window, message, wParam, lParam);
+}
+
 TEST_F(Control, AnswersEveryInterfaceContainersUseButSimpleFrameSite) {
-    const IID* offered[] = {&IID_IDispatch,
-                            &IID_IKorvex,
-                            &IID_ISupportErrorInfo,
-                            &IID_IProvideClassInfo,
-                            &IID_IConnectionPointContainer,
-                            &IID_IOleObject,
-                            &IID_IOleControl,
-                            &IID_IOleInPlaceObject,
-                            &IID_IOleInPlaceActiveObject,
-                            &IID_IViewObject,
-                            &IID_IViewObject2,
-                            &IID_IDataObject,
-                            &IID_IPersistStreamInit,
-                            &IID_IPersistStorage,
-                            &IID_IPersistPropertyBag,
-                            &IID_IPerPropertyBrowsing,
-                            &IID_ISpecifyPropertyPages,
-                            &IID_IQuickActivate,
-                            &IID_IObjectSafety};
+    const IID* offered[] = {&IID_IDispatch, &IID_IKorvex, &IID_ISupportErrorInfo,
+                            &IID_IProvideClassInfo, &IID_IConnectionPointContainer, &IID_IOleObject,
+                            &IID_IOleControl, &IID_IOleInPlaceObject, &IID_IOleInPlaceActiveObject,
+                            &IID_IViewObject, &IID_IViewObject2, &IID_IDataObject,
+                            &IID_IPersistStreamInit, &IID_IPersistStorage, &IID_IPersistPropertyBag,
+                            // The bases the interfaces above share, asked for on their own.
+                            &IID_IPersist, &IID_IOleWindow, &IID_IPerPropertyBrowsing,
+                            &IID_ISpecifyPropertyPages, &IID_IQuickActivate, &IID_IObjectSafety};
     for (const IID* iid : offered) {
         TComPtr<IUnknown> itf = Query<IUnknown>(object.Get(), *iid);
         ASSERT_TRUE(itf);
@@ -125,6 +131,15 @@ TEST_F(Control, OleObjectAnswersStatusVerbsUserTypeAndExtent) {
     MultiByteToWideChar(CP_ACP, 0, expected::kKorvexDescription.c_str(), -1, description, 64);
     EXPECT_STREQ(description, userType);
     CoTaskMemFree(userType);
+
+    // No sink yet: an empty list, never success without an enumerator.
+    TComPtr<IEnumSTATDATA> advises;
+    ASSERT_EQ(S_OK, ole->EnumAdvise(advises.Put()));
+    ASSERT_TRUE(advises);
+    STATDATA advise{};
+    fetched = 9;
+    EXPECT_EQ(S_FALSE, advises->Next(1, &advise, &fetched));
+    EXPECT_EQ(0u, fetched);
 
     // 40 x 40 pixels at the screen's 96 pixels per inch.
     HDC screen = GetDC(nullptr);
@@ -399,6 +414,33 @@ public:
     HRESULT STDMETHODCALLTYPE OnRequestEdit(DISPID) override { return S_OK; }
 };
 
+// An administrator's choice of safety for scripting: the DWORD SafeForScripting = 1 under
+// HKEY_LOCAL_MACHINE\SOFTWARE\Korvex in this architecture's view, taken back when it goes.
+class ScriptingChoice {
+public:
+    ScriptingChoice() {
+        HKEY existing = nullptr;
+        keyWasThere_ =
+            RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &existing) == ERROR_SUCCESS;
+        if (existing)
+            RegCloseKey(existing);
+        DWORD one = 1;
+        EXPECT_EQ(ERROR_SUCCESS, RegSetKeyValueW(HKEY_LOCAL_MACHINE, kKey, L"SafeForScripting",
+                                                 REG_DWORD, &one, sizeof one));
+    }
+    ~ScriptingChoice() {
+        RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kKey, L"SafeForScripting");
+        if (!keyWasThere_)
+            RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKey);
+    }
+    ScriptingChoice(const ScriptingChoice&) = delete;
+    ScriptingChoice& operator=(const ScriptingChoice&) = delete;
+
+private:
+    static constexpr const wchar_t* kKey = L"SOFTWARE\\Korvex";
+    bool keyWasThere_ = false;
+};
+
 TEST_F(Control, ConnectionPointSafetyClassInfoAndPages) {
     auto container = As<IConnectionPointContainer>(IID_IConnectionPointContainer);
     TComPtr<IConnectionPoint> point;
@@ -422,20 +464,36 @@ TEST_F(Control, ConnectionPointSafetyClassInfoAndPages) {
     EXPECT_EQ(point.Get(), listed[0]);
     listed[0]->Release();
 
-    auto safety = As<IObjectSafety>(IID_IObjectSafety);
-    DWORD supported = 9, enabled = 9;
-    EXPECT_EQ(S_OK, safety->GetInterfaceSafetyOptions(IID_IKorvex, &supported, &enabled));
-    EXPECT_EQ(DWORD(INTERFACESAFE_FOR_UNTRUSTED_CALLER | INTERFACESAFE_FOR_UNTRUSTED_DATA),
-              supported);
-    EXPECT_EQ(0u, enabled);
-    EXPECT_EQ(S_OK, safety->SetInterfaceSafetyOptions(IID_IDispatch, 3, 1));
-    EXPECT_EQ(E_FAIL, safety->SetInterfaceSafetyOptions(IID_IDispatch, 4, 4));
-    EXPECT_EQ(S_OK, safety->GetInterfaceSafetyOptions(IID_IOleObject, &supported, &enabled));
-    EXPECT_EQ(1u, enabled);
-    EXPECT_EQ(E_NOINTERFACE,
-              safety->GetInterfaceSafetyOptions(IID_IClassFactory, &supported, &enabled));
-    EXPECT_EQ(0u, supported);
-    EXPECT_EQ(0u, enabled);
+    // Safety for untrusted callers and data: claimed by no object unless an administrator
+    // chose it, and then by the objects created after the choice.
+    constexpr DWORD kBoth = INTERFACESAFE_FOR_UNTRUSTED_CALLER | INTERFACESAFE_FOR_UNTRUSTED_DATA;
+    for (bool chosen : {false, true}) {
+        SCOPED_TRACE(chosen ? "SafeForScripting 1" : "no choice");
+        std::unique_ptr<ScriptingChoice> choice;
+        if (chosen)
+            choice = std::make_unique<ScriptingChoice>();
+        TComPtr<IUnknown> created = NewObject();
+        auto safety = Query<IObjectSafety>(created.Get(), IID_IObjectSafety);
+        DWORD supported = 9, enabled = 9;
+        EXPECT_EQ(S_OK, safety->GetInterfaceSafetyOptions(IID_IKorvex, &supported, &enabled));
+        EXPECT_EQ(chosen ? kBoth : 0u, supported);
+        EXPECT_EQ(0u, enabled);
+        EXPECT_EQ(chosen ? S_OK : E_FAIL,
+                  safety->SetInterfaceSafetyOptions(IID_IDispatch, 3,
+                                                    INTERFACESAFE_FOR_UNTRUSTED_CALLER));
+        EXPECT_EQ(S_OK, safety->SetInterfaceSafetyOptions(IID_IDispatch, 0, 0));
+        EXPECT_EQ(E_FAIL, safety->SetInterfaceSafetyOptions(IID_IDispatch, 4, 4));
+        EXPECT_EQ(S_OK, safety->GetInterfaceSafetyOptions(IID_IOleObject, &supported, &enabled));
+        EXPECT_EQ(chosen ? 1u : 0u, enabled);
+        EXPECT_EQ(E_NOINTERFACE,
+                  safety->GetInterfaceSafetyOptions(IID_IClassFactory, &supported, &enabled));
+        EXPECT_EQ(0u, supported);
+        EXPECT_EQ(0u, enabled);
+        // The fixture's object was created before any choice and keeps claiming nothing.
+        EXPECT_EQ(S_OK, As<IObjectSafety>(IID_IObjectSafety)
+                            ->GetInterfaceSafetyOptions(IID_IKorvex, &supported, &enabled));
+        EXPECT_EQ(0u, supported);
+    }
 
     TComPtr<ITypeInfo> classInfo;
     ASSERT_EQ(S_OK, As<IProvideClassInfo>(IID_IProvideClassInfo)->GetClassInfo(classInfo.Put()));
@@ -452,6 +510,20 @@ TEST_F(Control, ConnectionPointSafetyClassInfoAndPages) {
     auto errorInfo = As<ISupportErrorInfo>(IID_ISupportErrorInfo);
     EXPECT_EQ(S_OK, errorInfo->InterfaceSupportsErrorInfo(IID_IKorvex));
     EXPECT_EQ(S_FALSE, errorInfo->InterfaceSupportsErrorInfo(IID_IOleObject));
+}
+
+TEST_F(Control, TheLibraryCannotBeUnloadedBeforeTheObjectIsGoneWithItsWindow) {
+    HWND window = nullptr;
+    auto inPlace = As<IOleInPlaceObject>(IID_IOleInPlaceObject);
+    ASSERT_TRUE(inPlace);
+    ASSERT_EQ(S_OK, inPlace->GetWindow(&window));
+    inPlace.Reset();
+    controlWindowProcedure = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WatchTheWindowGo)));
+    ASSERT_NE(nullptr, controlWindowProcedure);
+    object.Reset();
+    EXPECT_EQ(S_FALSE, unloadWhileWindowGoes);
+    EXPECT_EQ(S_OK, CanUnloadKorvex());
 }
 
 TEST_F(Control, TheWindowIsParkedUntilAForeignContainerActivatesItInPlace) {

@@ -19,13 +19,16 @@ namespace {
 const std::wstring kClassKey = L"CLSID\\{5641586A-5D36-4A53-A61C-B7CAD4BB3740}";
 const std::wstring kProgId = L"Addin.Korvex";
 const std::wstring kLibraryId = L"{129374D0-383D-4DE5-BAEC-AC498C672B1E}";
+const std::wstring kNeutralLibraryKey =
+    L"TypeLib\\" + kLibraryId + L"\\1.0\\0\\" + (sizeof(void*) == 4 ? L"win32" : L"win64");
 
-// A value under HKEY_CLASSES_ROOT as cp1251 bytes (the ANSI view); "<missing>" when absent.
-std::string ValueOf(const std::wstring& key, const char* name = nullptr) {
+// A value under root as cp1251 bytes (the ANSI view); "<missing>" when absent.
+std::string ValueOf(const std::wstring& key, const char* name = nullptr,
+                    HKEY root = HKEY_CLASSES_ROOT) {
     std::string narrowKey(key.begin(), key.end());
     char data[1024];
     DWORD type = 0, size = sizeof data;
-    if (RegGetValueA(HKEY_CLASSES_ROOT, narrowKey.c_str(), name, RRF_RT_ANY, &type, data, &size) !=
+    if (RegGetValueA(root, narrowKey.c_str(), name, RRF_RT_ANY, &type, data, &size) !=
         ERROR_SUCCESS)
         return "<missing>";
     if (type != REG_SZ)
@@ -33,9 +36,9 @@ std::string ValueOf(const std::wstring& key, const char* name = nullptr) {
     return std::string(data, size ? size - 1 : 0);
 }
 
-bool KeyExists(const std::wstring& key) {
+bool KeyExists(const std::wstring& key, HKEY root = HKEY_CLASSES_ROOT) {
     HKEY handle = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
         return false;
     RegCloseKey(handle);
     return true;
@@ -70,11 +73,12 @@ void Dump(HKEY parent, const std::wstring& key, std::wstring& out) {
         Dump(parent, key + L"\\" + sub, out);
 }
 
-std::wstring RegistrationState() {
+std::wstring RegistrationState(HKEY root = HKEY_CLASSES_ROOT) {
     std::wstring out;
-    Dump(HKEY_CLASSES_ROOT, kClassKey, out);
-    Dump(HKEY_CLASSES_ROOT, kProgId, out);
-    Dump(HKEY_CLASSES_ROOT, L"TypeLib\\" + kLibraryId, out);
+    Dump(root, kClassKey, out);
+    Dump(root, kProgId, out);
+    Dump(root, L"TypeLib\\" + kLibraryId, out);
+    Dump(root, L"Interface\\{66F559C9-6626-4ACF-8597-E9BADC257653}", out);
     return out;
 }
 
@@ -107,6 +111,8 @@ ExpectedEntries(const std::wstring& serverPath, const std::wstring& path) {
         {{k + L"\\Control", ""}, ""},
         {{k + L"\\Verb", ""}, ""},
         {{k + L"\\Verb\\0", ""}, "Properties,0,2"},
+        // The library's path under language 0, where the marshaller of other apartments looks.
+        {{kNeutralLibraryKey, ""}, Narrow(path)},
     };
 }
 
@@ -124,18 +130,40 @@ const std::vector<std::wstring> kAllKeys = {kClassKey + L"\\Verb\\0",
                                             kClassKey + L"\\InprocServer32",
                                             kClassKey};
 
-void ExpectEntries(const std::wstring& serverPath, const std::wstring& path) {
+void ExpectEntries(const std::wstring& serverPath, const std::wstring& path,
+                   HKEY root = HKEY_CLASSES_ROOT) {
     for (const auto& [where, data] : ExpectedEntries(serverPath, path))
-        EXPECT_EQ(data, ValueOf(where.first, where.second.empty() ? nullptr : where.second.c_str()))
+        EXPECT_EQ(data,
+                  ValueOf(where.first, where.second.empty() ? nullptr : where.second.c_str(), root))
             << Narrow(where.first) << " " << where.second;
 }
 
-void ExpectNoKeyLeft() {
+// Whether the other architecture's Korvex.dll registers the class in its registry view (the
+// suite of the other architecture leaves it so). The ProgID's keys are shared by both views.
+bool OtherArchitectureRegistered() {
+    const REGSAM otherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, (kClassKey + L"\\InprocServer32").c_str(), 0,
+                      KEY_READ | otherView, &key) != ERROR_SUCCESS)
+        return false;
+    wchar_t server[MAX_PATH] = L"";
+    DWORD size = sizeof server - sizeof(wchar_t);
+    const bool found =
+        RegGetValueW(key, nullptr, nullptr, RRF_RT_REG_SZ, nullptr, server, &size) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return found && lstrcmpiW(server, kDll.c_str()) != 0;
+}
+
+bool IsProgIdKey(const std::wstring& key) {
+    return key.rfind(kProgId, 0) == 0;
+}
+
+void ExpectNoKeyLeft(HKEY root = HKEY_CLASSES_ROOT) {
+    const bool progIdShared = root == HKEY_CLASSES_ROOT && OtherArchitectureRegistered();
     for (const auto& key : kAllKeys)
-        EXPECT_FALSE(KeyExists(key)) << Narrow(key);
+        EXPECT_EQ(progIdShared && IsProgIdKey(key), KeyExists(key, root)) << Narrow(key);
     // The library's key is shared by both architectures; this one's own part must be gone.
-    EXPECT_FALSE(KeyExists(L"TypeLib\\" + kLibraryId + L"\\1.0\\0\\" +
-                           (sizeof(void*) == 4 ? L"win32" : L"win64")));
+    EXPECT_FALSE(KeyExists(kNeutralLibraryKey, root));
 }
 
 // --- Registration ---------------------------------------------------------------------------
@@ -166,8 +194,10 @@ TEST(Registration, UnregisteringRemovesEveryKeyButOneGivenSubkeysByAnother) {
     ASSERT_EQ(0u, RunRegsvr32(L"/u", kDll));
     EXPECT_TRUE(KeyExists(kClassKey + L"\\Foreign"));
     EXPECT_EQ(expected::kKorvexDescription, ValueOf(kClassKey));
+    const bool progIdShared = OtherArchitectureRegistered();
     for (size_t i = 0; i + 1 < kAllKeys.size(); ++i)
-        EXPECT_FALSE(KeyExists(kAllKeys[i])) << Narrow(kAllKeys[i]);
+        EXPECT_EQ(progIdShared && IsProgIdKey(kAllKeys[i]), KeyExists(kAllKeys[i]))
+            << Narrow(kAllKeys[i]);
     RegDeleteKeyW(HKEY_CLASSES_ROOT, (kClassKey + L"\\Foreign").c_str());
     RegDeleteKeyW(HKEY_CLASSES_ROOT, kClassKey.c_str());
 }
@@ -187,6 +217,29 @@ TEST(Registration, AModulePathWithASpaceIsWrittenShortForTheServerAndLongForTheB
     EXPECT_EQ(0u, RunRegsvr32(L"/u", copy));
     DeleteFileW(copy.c_str());
     RemoveDirectoryW(folder.c_str());
+}
+
+TEST(Registration, PerUserRegistrationWritesTheSameEntriesForTheUserAndNothingForTheMachine) {
+    ASSERT_EQ(0u, RunRegsvr32(L"/u", kDll));
+    const std::wstring machine = RegistrationState();
+    HKEY user = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0,
+                                             KEY_READ, nullptr, &user, nullptr));
+
+    ASSERT_EQ(0u, RunRegsvr32(L"/n /i:user", kDll));
+    ExpectEntries(kDll, kDll, user);
+    EXPECT_EQ(expected::kKorvexDescription,
+              ValueOf(L"TypeLib\\" + kLibraryId + L"\\1.0", nullptr, user));
+    EXPECT_EQ("{00020424-0000-0000-C000-000000000046}",
+              ValueOf(L"Interface\\{66F559C9-6626-4ACF-8597-E9BADC257653}\\ProxyStubClsid32",
+                      nullptr, user));
+    EXPECT_TRUE(machine == RegistrationState());
+
+    ASSERT_EQ(0u, RunRegsvr32(L"/u /n /i:user", kDll));
+    EXPECT_EQ(L"", RegistrationState(user));
+    EXPECT_TRUE(machine == RegistrationState());
+    RegCloseKey(user);
+    ASSERT_EQ(0u, RunRegsvr32(L"", kDll));
 }
 
 // --- Creation through the component system ---------------------------------------------------
@@ -319,6 +372,15 @@ TEST_F(Server, DllCanUnloadNowWaitsForLocksObjectsAndFactoryReferences) {
     factory = Factory();
     EXPECT_EQ(S_OK, factory->LockServer(FALSE));
     factory.Reset();
+    EXPECT_EQ(S_OK, canUnloadNow());
+
+    // An unlock without a lock counts nothing down: the next object still holds the library.
+    factory = Factory();
+    EXPECT_EQ(S_OK, factory->LockServer(FALSE));
+    ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IKorvex, korvex.PutVoid()));
+    factory.Reset();
+    EXPECT_EQ(S_FALSE, canUnloadNow());
+    korvex.Reset();
     EXPECT_EQ(S_OK, canUnloadNow());
 }
 

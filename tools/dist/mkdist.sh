@@ -4,8 +4,9 @@
 #                                                           architecture (wixl)
 #   mkdist.sh zip VERSION BUILD_WIN32 BUILD_WIN64 OUT.zip   both architectures, register.cmd and
 #                                                           unregister.cmd, for use without an installer
-# Each package holds Korvex.dll, Quintor.exe and kxctl.exe of its architecture, the examples, the
-# reference and the read-me files, laid out in a staging folder beside the output first.
+# Each package holds Korvex.dll with its assembly manifest, Quintor.exe and kxctl.exe of its
+# architecture, the examples, the reference and the read-me files, laid out in a staging folder
+# beside the output first.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 kit=$root/tools/dist
@@ -24,14 +25,20 @@ stage_common() {
      "$build/driver/Savolin_TLB_i.c" "$dir/examples/cpp/"
   cp "$root/examples/csharp/KorvexSession.cs" "$dir/examples/csharp/"
   cp "$root/docs/IKorvex.md" "$dir/docs/"
-  crlf "$kit/readme-en.txt" "$dir/readme-en.txt"
-  crlf_bom "$kit/readme-ru.txt" "$dir/readme-ru.txt"
+}
+
+# The read-me of a layout: "" for the zip's, "installed-" for the installer's folder.
+stage_readme() {
+  local dir=$1 kind=$2
+  crlf "$kit/readme-${kind}en.txt" "$dir/readme-en.txt"
+  crlf_bom "$kit/readme-${kind}ru.txt" "$dir/readme-ru.txt"
 }
 
 stage_binaries() {
   local dir=$1 build=$2
   mkdir -p "$dir"
-  cp "$build/driver/Korvex.dll" "$build/kxctl/kxctl.exe" "$build/testapp/Quintor.exe" "$dir/"
+  cp "$build/driver/Korvex.dll" "$build/driver/Korvex.manifest" "$build/kxctl/kxctl.exe" \
+     "$build/testapp/Quintor.exe" "$dir/"
 }
 
 # A product code per architecture and version: the same build installed again is a repair, not a
@@ -47,6 +54,7 @@ make_msi() {
   rm -rf "$stage"
   stage_binaries "$stage" "$build"
   stage_common "$stage" "$build"
+  stage_readme "$stage" installed-
   # The Start-menu entry's icon: Quintor's own, as its build makes it.
   cp "$build/testapp/quintor32.ico" "$stage/Quintor.ico"
   local next
@@ -65,6 +73,7 @@ make_zip() {
   stage_binaries "$work/$top/x86" "$build32"
   stage_binaries "$work/$top/x64" "$build64"
   stage_common "$work/$top" "$build32"
+  stage_readme "$work/$top" ""
   # cmd reads a script in the console's code page: 866, the one of a Russian Windows.
   iconv -f UTF-8 -t CP866 "$kit/register.cmd" | sed 's/\r$//; s/$/\r/' >"$work/$top/register.cmd"
   crlf "$kit/unregister.cmd" "$work/$top/unregister.cmd"
@@ -75,5 +84,5 @@ make_zip() {
 case "${1:-}" in
   msi) make_msi "$2" "$3" "$(cd "$4" && pwd)" "$(cd "$(dirname "$5")" && pwd)/$(basename "$5")" ;;
   zip) make_zip "$2" "$(cd "$3" && pwd)" "$(cd "$4" && pwd)" "$(cd "$(dirname "$5")" && pwd)/$(basename "$5")" ;;
-  *) sed -n '2,9p' "$0" >&2; exit 2 ;;
+  *) sed -n '2,10p' "$0" >&2; exit 2 ;;
 esac
