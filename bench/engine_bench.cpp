@@ -10,6 +10,8 @@
 //      (goal: under 1 ms).
 #include <windows.h>
 
+#include <mmsystem.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -57,16 +59,16 @@ double median(std::vector<double> v) {
 enum Step {
     kPurge,
     kClearRts,
-    kSleep20,
+    kPause20,
     kWrite,
-    kSleep30,
+    kPause30,
     kSetRts,
     kReadHeader,
     kReadRest,
     kSteps
 };
-const char* const kStepNames[kSteps] = {"PurgeComm", "CLRRTS", "Sleep 20",   "WriteFile",
-                                        "Sleep 30",  "SETRTS", "ReadFile 4", "ReadFile L+1"};
+const char* const kStepNames[kSteps] = {"PurgeComm", "CLRRTS", "pause 20",   "WriteFile",
+                                        "pause 30",  "SETRTS", "ReadFile 4", "ReadFile L+1"};
 using Steps = std::vector<double>[kSteps];
 
 class Stamp {
@@ -89,25 +91,57 @@ private:
 // The reference: the exchange written out as bare Win32 calls, with the engine's pauses and
 // read sizes and nothing else (no framing objects, no dumps, no decoding, no exceptions). It
 // runs on the engine's own handle: the port opens exclusively, and sharing it also gives both
-// the very same line settings and time-outs. Returns whether a whole answer came.
+// the very same line settings and time-outs. Its pauses are timed as the engine's are: on a
+// high-resolution waitable timer where the system has one, else by Sleep with the timer
+// resolution raised to 1 ms for the exchange. Returns whether a whole answer came.
 class Reference {
 public:
-    Reference(HANDLE handle, DWORD timeout) : handle_(handle), timeout_(timeout) {}
+    Reference(HANDLE handle, DWORD timeout)
+        : handle_(handle), timeout_(timeout),
+          timer_(CreateWaitableTimerExW(nullptr, nullptr, 0x00000002, TIMER_ALL_ACCESS)) {}
+    ~Reference() {
+        if (timer_)
+            CloseHandle(timer_);
+    }
+    Reference(const Reference&) = delete;
+    Reference& operator=(const Reference&) = delete;
+
+    const char* timer() const {
+        return timer_ ? "a high-resolution waitable timer" : "Sleep at a raised timer resolution";
+    }
 
     // With steps given, the time of each call is noted as well; the timed comparison runs
     // without them, so the reference makes no call the engine does not make.
     bool exchange(const std::string& frame, Steps* steps = nullptr) {
+        if (!timer_)
+            timeBeginPeriod(1);
+        bool ok = exchangeAt(frame, steps);
+        if (!timer_)
+            timeEndPeriod(1);
+        return ok;
+    }
+
+    // The toggle command reads with a longer total time-out, and gives the port's own back.
+    bool toggle(const std::string& frame, DWORD toggleTime) {
+        setTimeouts(toggleTime + 100);
+        bool ok = exchange(frame);
+        setTimeouts(timeout_);
+        return ok;
+    }
+
+private:
+    bool exchangeAt(const std::string& frame, Steps* steps) {
         Stamp stamp(steps);
         PurgeComm(handle_, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
         stamp.next();
         EscapeCommFunction(handle_, CLRRTS);
         stamp.next();
-        Sleep(20);
+        pause(20);
         stamp.next();
         DWORD written = 0;
         WriteFile(handle_, frame.data(), static_cast<DWORD>(frame.size()), &written, nullptr);
         stamp.next();
-        Sleep(30);
+        pause(30);
         stamp.next();
         EscapeCommFunction(handle_, SETRTS);
         stamp.next();
@@ -125,15 +159,17 @@ public:
         return more == rest;
     }
 
-    // The toggle command reads with a longer total time-out, and gives the port's own back.
-    bool toggle(const std::string& frame, DWORD toggleTime) {
-        setTimeouts(toggleTime + 100);
-        bool ok = exchange(frame);
-        setTimeouts(timeout_);
-        return ok;
+    void pause(DWORD ms) {
+        if (!timer_) {
+            Sleep(ms);
+            return;
+        }
+        LARGE_INTEGER due;
+        due.QuadPart = -static_cast<LONGLONG>(ms) * 10000;
+        SetWaitableTimer(timer_, &due, 0, nullptr, nullptr, FALSE);
+        WaitForSingleObject(timer_, INFINITE);
     }
 
-private:
     void setTimeouts(DWORD readTotalConstant) {
         COMMTIMEOUTS t{timeout_, 1, readTotalConstant, timeout_, 0};
         SetCommTimeouts(handle_, &t);
@@ -141,6 +177,7 @@ private:
 
     HANDLE handle_;
     DWORD timeout_;
+    HANDLE timer_;
 };
 
 // One timed call and, when asked, when its answer's last byte left the board.
@@ -273,8 +310,8 @@ int main() {
         }
 
         std::printf("engine benchmark: simulated board on COM%d, 9600 baud, %d runs each, "
-                    "engine and reference alternating\n\n",
-                    sim::SimControl::comPort(), kRuns);
+                    "engine and reference alternating;\npauses on %s\n\n",
+                    sim::SimControl::comPort(), kRuns, ref.timer());
 
         // Engine and reference take turns, and which goes first swaps every run, so a slow
         // drift of the host or of the board weighs on both alike.

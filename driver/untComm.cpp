@@ -1,7 +1,81 @@
 #include "untComm.h"
 
+#include <mmsystem.h>
+
+#include <utility>
+
 #include "untConst.h"
 #include "untError.h"
+
+// Windows 10 1803 and later; older systems refuse the flag, and the clock falls back.
+#ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
+#define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
+#endif
+
+namespace {
+
+// The finest resolution the raised timer asks for, in milliseconds.
+constexpr UINT RAISED_RESOLUTION_MS = 1;
+
+} // namespace
+
+TPauseClock::TPauseClock(TPauseTimer preferred) {
+    if (preferred == TPauseTimer::HighResolution)
+        FTimer = CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
+                                        TIMER_ALL_ACCESS);
+    if (FTimer)
+        return;
+    // Without the library the pauses are as fine as the system's timer makes them.
+    FWinmm = LoadLibraryW(L"winmm.dll");
+    if (!FWinmm)
+        return;
+    FBeginPeriod = reinterpret_cast<TPeriodCall>(
+        reinterpret_cast<void*>(GetProcAddress(FWinmm, "timeBeginPeriod")));
+    FEndPeriod = reinterpret_cast<TPeriodCall>(
+        reinterpret_cast<void*>(GetProcAddress(FWinmm, "timeEndPeriod")));
+}
+
+TPauseClock::~TPauseClock() {
+    if (FTimer)
+        CloseHandle(FTimer);
+    if (FWinmm)
+        FreeLibrary(FWinmm);
+}
+
+TPauseClock::TPauseClock(TPauseClock&& other) noexcept
+    : FTimer(std::exchange(other.FTimer, nullptr)), FWinmm(std::exchange(other.FWinmm, nullptr)),
+      FBeginPeriod(std::exchange(other.FBeginPeriod, nullptr)),
+      FEndPeriod(std::exchange(other.FEndPeriod, nullptr)) {}
+
+TPauseClock& TPauseClock::operator=(TPauseClock&& other) noexcept {
+    std::swap(FTimer, other.FTimer);
+    std::swap(FWinmm, other.FWinmm);
+    std::swap(FBeginPeriod, other.FBeginPeriod);
+    std::swap(FEndPeriod, other.FEndPeriod);
+    return *this;
+}
+
+void TPauseClock::Wait(uint32_t ms) {
+    if (FTimer) {
+        LARGE_INTEGER due;
+        due.QuadPart = -static_cast<LONGLONG>(ms) * 10000; // relative, in 100 ns
+        if (SetWaitableTimer(FTimer, &due, 0, nullptr, nullptr, FALSE) &&
+            WaitForSingleObject(FTimer, INFINITE) == WAIT_OBJECT_0)
+            return;
+    }
+    // The pause is kept even when the timer fails; it is then only as fine as the system's.
+    Sleep(ms);
+}
+
+TPauseClock::TExchange::TExchange(const TPauseClock& clock) : FClock(clock) {
+    if (clock.FBeginPeriod && clock.FEndPeriod)
+        FRaised = clock.FBeginPeriod(RAISED_RESOLUTION_MS) == TIMERR_NOERROR;
+}
+
+TPauseClock::TExchange::~TExchange() {
+    if (FRaised)
+        FClock.FEndPeriod(RAISED_RESOLUTION_MS);
+}
 
 TComm::~TComm() {
     Close();
@@ -118,7 +192,7 @@ std::string TComm::Read(uint32_t n) {
 }
 
 void TComm::Pause(uint32_t ms) {
-    Sleep(ms);
+    Clock.Wait(ms);
 }
 
 void TComm::Check(BOOL ok) {

@@ -13,6 +13,58 @@
 
 #include <windows.h>
 
+// How the half-duplex pauses are timed.
+enum class TPauseTimer {
+    HighResolution,   // a high-resolution waitable timer (Windows 10 1803 and later)
+    RaisedResolution, // Sleep, with the system timer at 1 ms for the length of the exchange
+};
+
+// The clock of the half-duplex pauses. Windows' default timer ticks every 15.6 ms, so a plain
+// Sleep(20) lasts about 31 ms and Sleep(30) up to 47; the board only needs the line quiet for
+// 20 and 30 ms, and every exchange would be a fifth longer than it must. Where the system has
+// high-resolution waitable timers the pauses wait on one, to about a millisecond, with nothing
+// changed for the rest of the system; elsewhere the exchange raises the timer resolution to
+// 1 ms while it runs (TExchange) and gives it back at once. The multimedia timer library that
+// raises it is loaded only by a clock that needs it.
+class TPauseClock {
+public:
+    // The high-resolution timer when preferred and the system offers one, else the raised
+    // resolution.
+    explicit TPauseClock(TPauseTimer preferred = TPauseTimer::HighResolution);
+    ~TPauseClock();
+    TPauseClock(TPauseClock&& other) noexcept;
+    TPauseClock& operator=(TPauseClock&& other) noexcept;
+
+    // The timer the pauses use.
+    TPauseTimer Timer() const {
+        return FTimer ? TPauseTimer::HighResolution : TPauseTimer::RaisedResolution;
+    }
+    // Waits ms milliseconds.
+    void Wait(uint32_t ms);
+
+    // What the pauses need for one exchange, held while it lives: the raised resolution where
+    // there is no high-resolution timer, nothing otherwise.
+    class TExchange {
+    public:
+        explicit TExchange(const TPauseClock& clock);
+        ~TExchange();
+        TExchange(const TExchange&) = delete;
+        TExchange& operator=(const TExchange&) = delete;
+
+    private:
+        const TPauseClock& FClock;
+        bool FRaised = false;
+    };
+
+private:
+    using TPeriodCall = UINT(WINAPI*)(UINT);
+
+    HANDLE FTimer = nullptr;  // the high-resolution timer, or none
+    HMODULE FWinmm = nullptr; // without one: winmm.dll, for the two calls below
+    TPeriodCall FBeginPeriod = nullptr;
+    TPeriodCall FEndPeriod = nullptr;
+};
+
 class TComm {
 public:
     TComm() = default;
@@ -51,7 +103,7 @@ public:
     // When fewer came and the device no longer answers, the port is closed. The port must be
     // open; raises EWin32Error (the port then closed).
     virtual std::string Read(uint32_t n);
-    // Waits ms with the line quiet: the half-duplex turn-around around a frame.
+    // Waits ms with the line quiet: the half-duplex turn-around around a frame (Clock).
     virtual void Pause(uint32_t ms);
     // Closes the port if open.
     void Close();
@@ -60,6 +112,7 @@ public:
     uint32_t Timeout = 100;
     uint32_t BaudRate = 9600;
     uint32_t PortNumber = 1;
+    TPauseClock Clock;
 
 private:
     // Raises EWin32Error for the last error when ok is false, closing the port first.

@@ -149,6 +149,8 @@ std::string TDriver::BuildFrame(const std::string& payload) const {
 
 int TDriver::Exchange(const std::string& payload) {
     try {
+        // The turn-around pauses to the millisecond for the whole exchange.
+        const TPauseClock::TExchange precise(Comm->Clock);
         Input.clear();
         std::string frame = BuildFrame(payload);
         Output = HexDump(frame);

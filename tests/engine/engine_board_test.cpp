@@ -496,8 +496,12 @@ TEST_F(Board, ZeroTimeoutGivesUpAfterOneMillisecondAByte) {
 
 // --- The line ------------------------------------------------------------------------------------
 
-// Purge, RTS cleared, 20 ms, frame, 30 ms, RTS set, answer; DTR never raised.
-TEST_F(Board, ExchangeFollowsTheHalfDuplexDiscipline) {
+// Purge, RTS cleared, 20 ms, frame, 30 ms, RTS set, answer; DTR never raised. Each way of
+// timing the pauses keeps them.
+class HalfDuplex : public Board, public ::testing::WithParamInterface<TPauseTimer> {};
+
+TEST_P(HalfDuplex, ExchangeFollowsTheHalfDuplexDiscipline) {
+    driver.Comm->Clock = TPauseClock(GetParam());
     ASSERT_EQ(0, driver.GetStatus());
     ASSERT_EQ(0, driver.GetStatus());
     auto events = board.events();
@@ -545,5 +549,13 @@ TEST_F(Board, ExchangeFollowsTheHalfDuplexDiscipline) {
             EXPECT_FALSE(events[j].kind == "line" && events[j].rts == 0) << "RTS dropped early";
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Pauses, HalfDuplex,
+                         ::testing::Values(TPauseTimer::HighResolution,
+                                           TPauseTimer::RaisedResolution),
+                         [](const auto& info) {
+                             return info.param == TPauseTimer::HighResolution ? "HighResolution"
+                                                                              : "RaisedResolution";
+                         });
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "ExpectedTexts.h"
+#include "TestClock.h"
 #include "untConst.h"
 #include "untDriver.h"
 #include "untError.h"
@@ -232,6 +233,32 @@ TEST(Disconnect, ClosedPortStillGivesZero) {
     EXPECT_EQ(0, driver.Disconnect());
     EXPECT_EQ(kNoError, driver.ResultDescription);
     EXPECT_FALSE(driver.Comm->IsOpen());
+}
+
+// The pauses' clock: the high-resolution waitable timer wherever the system has one (Windows 10
+// 1803 and later), the raised timer resolution elsewhere or when asked for; either way a pause
+// lasts its milliseconds. The test's output names the timer this system gave.
+TEST(PauseClock, HighResolutionWhereTheSystemHasItAndEitherWaitsThePause) {
+    HANDLE probe = CreateWaitableTimerExW(nullptr, nullptr, 0x00000002, TIMER_ALL_ACCESS);
+    const TPauseTimer offered = probe ? TPauseTimer::HighResolution : TPauseTimer::RaisedResolution;
+    if (probe)
+        CloseHandle(probe);
+    ::testing::Test::RecordProperty("pause_timer", offered == TPauseTimer::HighResolution
+                                                       ? "high-resolution waitable timer"
+                                                       : "raised timer resolution");
+    EXPECT_EQ(offered, TComm().Clock.Timer());
+    EXPECT_EQ(TPauseTimer::RaisedResolution, TPauseClock(TPauseTimer::RaisedResolution).Timer());
+    for (TPauseTimer timer : {TPauseTimer::HighResolution, TPauseTimer::RaisedResolution}) {
+        TPauseClock clock(timer);
+        const TPauseClock::TExchange exchange(clock);
+        for (uint32_t ms : {20u, 30u}) {
+            const LARGE_INTEGER start = Now();
+            clock.Wait(ms);
+            const double elapsed = MsSince(start);
+            EXPECT_GE(elapsed, ms - 0.5) << ms;
+            EXPECT_LT(elapsed, ms + 200.0) << ms;
+        }
+    }
 }
 
 } // namespace
