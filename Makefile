@@ -95,7 +95,7 @@ endef
 demo: quiet-build
 	@$(call runs_on,demo,one); bash $(ROOT)/tools/demo.sh $(BUILD)/$$archs
 
-bench: build prefix
+bench: quiet-build
 	@$(call runs_on,bench,one); bash $(ROOT)/bench/run.sh $(BUILD)/$$archs; $(RIG) shutdown
 
 # About 2 to 3 minutes an architecture at the default 50 million answers.
