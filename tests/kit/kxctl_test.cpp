@@ -57,9 +57,15 @@ Outcome Execute(std::wstring commandLine) {
     startup.hStdError = err.write;
     PROCESS_INFORMATION process{};
     Outcome run;
-    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                        &startup, &process)) {
+    // Wine now and then fails to start a process on a busy machine; a failure to start is the
+    // rig's, not kxctl's, so it is tried again a few times and said if it stays.
+    bool started = false;
+    for (int attempt = 0; attempt < 5 && !started; ++attempt)
+        started = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
+                                 nullptr, &startup, &process);
+    if (!started) {
         run.exit = 0xFFFFFFFF;
+        run.err = "CreateProcess failed: " + std::to_string(GetLastError());
         return run;
     }
     out.CloseWrite();
