@@ -57,8 +57,7 @@ KxStep KxBoard::Run(const char* name, HRESULT (STDMETHODCALLTYPE IKorvex::*metho
     HRESULT result = (korvex_.Get()->*method)(&value);
     if (FAILED(result))
         throw KxCallFailed(name, result);
-    // ResultCode, not the method's value: a method that fails before its exchange leaves its
-    // value unwritten and records the failure only there.
+    // The step reads its result back from ResultCode, with the text and frames that belong to it.
     KxStep step;
     step.name.assign(name, name + std::char_traits<char>::length(name));
     step.code = Long("ResultCode", &IKorvex::get_ResultCode);

@@ -124,12 +124,12 @@ private:
     // Windows then needs OaEnablePerUserTLibRegistration to honour it.
     class TRootOverride {
     public:
-        explicit TRootOverride(const TClassesRegistry& registry) {
-            if (!registry.userRoot_)
+        explicit TRootOverride(const TClassesRegistry& registry) : needed_(registry.userRoot_) {
+            if (!needed_)
                 return;
             TRegKey root = registry.OpenRoot(KEY_ALL_ACCESS);
-            ok_ = root && RegOverridePredefKey(HKEY_CLASSES_ROOT, root.Get()) == ERROR_SUCCESS;
-            overridden_ = ok_;
+            overridden_ =
+                root && RegOverridePredefKey(HKEY_CLASSES_ROOT, root.Get()) == ERROR_SUCCESS;
             if (auto enable = OleAutFunction<void(WINAPI*)()>("OaEnablePerUserTLibRegistration"))
                 enable();
         }
@@ -139,10 +139,11 @@ private:
         }
         TRootOverride(const TRootOverride&) = delete;
         TRootOverride& operator=(const TRootOverride&) = delete;
-        bool Ok() const { return ok_; }
+        // Whether the functions now reach the registry's own root.
+        bool Ok() const { return !needed_ || overridden_; }
 
     private:
-        bool ok_ = true, overridden_ = false;
+        bool needed_, overridden_ = false;
     };
 
     const wchar_t* userRoot_;

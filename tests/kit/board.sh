@@ -28,3 +28,15 @@ check_session() {
   diff -u <(sed "s/@PORT@/$KORVEX_SIM_COM/" "$expected") \
           <("$rig" "$loader" "$@" "$KORVEX_SIM_COM" | session_output)
 }
+
+# Registers both builds' Korvex.dll in their own registry views, or with /u takes that away: the
+# 32-bit one only where 32-bit programs run. Kit tests that need nothing of Korvex registered
+# take the builds' registrations away and give them back at their end.
+#   build_registrations RIG BUILD_WIN32 BUILD_WIN64 [/u]
+build_registrations() {
+  local rig=$1 build32=$2 build64=$3
+  shift 3
+  [ -n "$("$rig" why win32)" ] ||
+    "$rig" wine regsvr32 /s "$@" "$(winpath "$build32/driver/Korvex.dll")" || true
+  "$rig" wine64 regsvr32 /s "$@" "$(winpath "$build64/driver/Korvex.dll")" || true
+}

@@ -19,14 +19,9 @@ arch=$(sed -n 's/.*processorArchitecture="\([a-z0-9]*\)".*/\1/p' "$manifest")
 passed=0
 fail() { echo "FAILED: $*"; exit 1; }
 
-# Nothing of Korvex registered: both builds' registrations are taken away (the 32-bit one only
-# where 32-bit programs run) and given back at the end.
-registrations() {
-  [ -n "$("$rig" why win32)" ] || "$rig" wine regsvr32 /s $1 "$(winpath "$build32/driver/Korvex.dll")" || true
-  "$rig" wine64 regsvr32 /s $1 "$(winpath "$build64/driver/Korvex.dll")" || true
-}
-registrations /u
-trap 'registrations ""' EXIT
+# Nothing of Korvex registered: the builds' registrations are taken away and given back at the end.
+build_registrations "$rig" "$build32" "$build64" /u
+trap 'build_registrations "$rig" "$build32" "$build64"' EXIT
 for key in "HKCR\\CLSID\\$clsid" 'HKCR\Addin.Korvex'; do
   "$rig" "$loader" reg query "$key" >/dev/null 2>&1 && fail "still registered: $key"
 done

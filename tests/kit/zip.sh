@@ -32,9 +32,11 @@ fail() { echo "FAILED: $*"; exit 1; }
 run_cmd() {
   (cd "$unpacked" && "$rig" wine cmd /c "$1" </dev/null) | iconv -f CP1251 -t UTF-8 | tr -d '\r'
 }
+# The server the class names in the registry view of a loader, under HKCR or another root.
+#   server wine|wine64 [ROOT]
 server() {
-  "$rig" "$1" reg query "HKCR\\CLSID\\$clsid\\InprocServer32" /ve 2>/dev/null | tr -d '\r' |
-    awk '/REG_SZ/ { print $NF }'
+  "$rig" "$1" reg query "${2:-HKCR}\\CLSID\\$clsid\\InprocServer32" /ve 2>/dev/null |
+    tr -d '\r' | awk '/REG_SZ/ { print $NF }'
 }
 kxctl_status() {
   "$rig" "$1" "$(winpath "$unpacked/$2/kxctl.exe")" --port "$KORVEX_SIM_COM" status | tr -d '\r'
@@ -47,12 +49,8 @@ unzip -q "$work/korvex.zip" -d "$prefix/Korvex kit (1)"
 grep -q 'processorArchitecture="x86"' "$unpacked/x86/Korvex.manifest" &&
   grep -q 'processorArchitecture="amd64"' "$unpacked/x64/Korvex.manifest" || fail "assembly manifests"
 # The builds' own registrations are taken away for the test and given back at its end.
-give_back() {
-  [ -n "$no32" ] || "$rig" wine regsvr32 /s "$1" "$(winpath "$build32/driver/Korvex.dll")" || true
-  "$rig" wine64 regsvr32 /s "$1" "$(winpath "$build64/driver/Korvex.dll")" || true
-}
-give_back /u
-trap 'give_back ""' EXIT
+build_registrations "$rig" "$build32" "$build64" /u
+trap 'build_registrations "$rig" "$build32" "$build64"' EXIT
 
 if [ -n "$no32" ]; then
   echo "left out: register.cmd, unregister.cmd and x86\kxctl.exe ($no32)"
@@ -92,12 +90,8 @@ Done: x64\\Korvex.dll is no longer registered.
 [ -z "$(server wine)" ] && [ -z "$(server wine64)" ] || fail "still registered after unregister.cmd"
 pass
 
-user_server() {
-  "$rig" "$1" reg query "HKCU\\Software\\Classes\\CLSID\\$clsid\\InprocServer32" /ve 2>/dev/null |
-    tr -d '\r' | awk '/REG_SZ/ { print $NF }'
-}
 "$rig" wine64 "$(winpath "$regdeny")" deny || fail "the class key cannot be made read-only"
-trap '"$rig" wine64 "$(winpath "$regdeny")" allow; give_back ""' EXIT
+trap '"$rig" wine64 "$(winpath "$regdeny")" allow; build_registrations "$rig" "$build32" "$build64"' EXIT
 said=$(run_cmd register.cmd) || fail "register.cmd without rights failed: $said"
 [ "$said" = "NOT DONE: x86\\Korvex.dll could not be registered (regsvr32 exit code 5).
 НЕ СДЕЛАНО: x86\\Korvex.dll зарегистрировать не удалось (код regsvr32 5).
@@ -113,11 +107,11 @@ Done: x64\\Korvex.dll is registered for this user.
 Готово: x64\\Korvex.dll зарегистрирован для этого пользователя." ] ||
   fail "register.cmd without rights said: $said"
 # Wine keeps one view of the user's classes (Windows two): the 64-bit DLL registered last.
-case $(user_server wine64) in *\\x64\\KORVEX.DLL | *\\x64\\Korvex.dll) ;; *) fail "user's view: $(user_server wine64)" ;; esac
+case $(server wine64 "HKCU\\Software\\Classes") in *\\x64\\KORVEX.DLL | *\\x64\\Korvex.dll) ;; *) fail "user's view: $(server wine64 "HKCU\\Software\\Classes")" ;; esac
 [ -z "$(server wine64)" ] && [ -z "$(server wine)" ] || fail "registered for the machine without rights"
 "$rig" wine64 "$(winpath "$regdeny")" allow
 "$rig" wine64 regsvr32 /s /u /n /i:user "$(winpath "$unpacked/x64/Korvex.dll")"
-[ -z "$(user_server wine64)" ] || fail "still registered for the user"
+[ -z "$(server wine64 "HKCU\\Software\\Classes")" ] || fail "still registered for the user"
 pass
 
 rm "$unpacked/x64/Korvex.dll"
