@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "WinHolders.h"
 #include "untConst.h"
 
 namespace {
@@ -11,48 +12,9 @@ namespace {
 constexpr SIZE INITIAL_SIZE{40, 40};
 constexpr UINT PICTURE_ID = 1;
 
-// A GDI object selected into a device context for one scope.
-class TSelection {
-public:
-    TSelection(HDC dc, HGDIOBJ object) : dc_(dc), old_(SelectObject(dc, object)) {}
-    TSelection(const TSelection&) = delete;
-    TSelection& operator=(const TSelection&) = delete;
-    ~TSelection() { SelectObject(dc_, old_); }
-
-private:
-    HDC dc_;
-    HGDIOBJ old_;
-};
-
-// A pen, deleted with its holder.
-class TPen {
-public:
-    explicit TPen(COLORREF colour) : pen_(CreatePen(PS_SOLID, 1, colour)) {}
-    TPen(const TPen&) = delete;
-    TPen& operator=(const TPen&) = delete;
-    ~TPen() { DeleteObject(pen_); }
-    HPEN Get() const { return pen_; }
-
-private:
-    HPEN pen_;
-};
-
-// A memory device context compatible with dc, deleted with its holder.
-class TMemoryDc {
-public:
-    explicit TMemoryDc(HDC dc) : dc_(CreateCompatibleDC(dc)) {}
-    TMemoryDc(const TMemoryDc&) = delete;
-    TMemoryDc& operator=(const TMemoryDc&) = delete;
-    ~TMemoryDc() { DeleteDC(dc_); }
-    HDC Get() const { return dc_; }
-
-private:
-    HDC dc_;
-};
-
 void Polyline(HDC dc, int colourIndex, std::initializer_list<POINT> points) {
-    TPen pen(GetSysColor(colourIndex));
-    TSelection selected(dc, pen.Get());
+    TGdiObject<HPEN> pen(CreatePen(PS_SOLID, 1, GetSysColor(colourIndex)));
+    TGdiSelection selected(dc, pen.Get());
     std::vector<POINT> line(points);
     ::Polyline(dc, line.data(), static_cast<int>(line.size()));
 }
@@ -60,7 +22,7 @@ void Polyline(HDC dc, int colourIndex, std::initializer_list<POINT> points) {
 // The palette of a picture's colour table, or null when it has none.
 HPALETTE PaletteOf(HBITMAP bitmap) {
     TMemoryDc dc(nullptr);
-    TSelection selected(dc.Get(), bitmap);
+    TGdiSelection selected(dc.Get(), bitmap);
     RGBQUAD colours[256];
     UINT count = GetDIBColorTable(dc.Get(), 0, 256, colours);
     if (count == 0)
@@ -76,31 +38,24 @@ HPALETTE PaletteOf(HBITMAP bitmap) {
 
 } // namespace
 
-TAxPicture::TAxPicture(HINSTANCE module, UINT id) {
-    bitmap_ = static_cast<HBITMAP>(
-        LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+TCtrlPicture::TCtrlPicture(HINSTANCE module, UINT id)
+    : bitmap_(static_cast<HBITMAP>(
+          LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))) {
     if (!bitmap_)
         return;
     BITMAP info{};
-    GetObjectW(bitmap_, sizeof info, &info);
+    GetObjectW(bitmap_.Get(), sizeof info, &info);
     size_ = {info.bmWidth, info.bmHeight};
-    palette_ = PaletteOf(bitmap_);
+    palette_ = TGdiObject<HPALETTE>(PaletteOf(bitmap_.Get()));
 }
 
-TAxPicture::~TAxPicture() {
-    if (palette_)
-        DeleteObject(palette_);
-    if (bitmap_)
-        DeleteObject(bitmap_);
-}
-
-void TAxPicture::DrawTransparent(HDC dc, int x, int y) const {
+void TCtrlPicture::DrawTransparent(HDC dc, int x, int y) const {
     if (!bitmap_)
         return;
     TMemoryDc source(dc);
-    TSelection selected(source.Get(), bitmap_);
+    TGdiSelection selected(source.Get(), bitmap_.Get());
     COLORREF transparent = GetPixel(source.Get(), 0, size_.cy - 1);
-    HPALETTE oldPalette = palette_ ? SelectPalette(dc, palette_, TRUE) : nullptr;
+    HPALETTE oldPalette = palette_ ? SelectPalette(dc, palette_.Get(), TRUE) : nullptr;
     if (palette_)
         RealizePalette(dc);
     TransparentBlt(dc, x, y, size_.cx, size_.cy, source.Get(), 0, 0, size_.cx, size_.cy,
@@ -109,7 +64,7 @@ void TAxPicture::DrawTransparent(HDC dc, int x, int y) const {
         SelectPalette(dc, oldPalette, TRUE);
 }
 
-int AxCentredPosition(int size, int extent) {
+int CentredPosition(int size, int extent) {
     // The default rounding mode takes an exact half to the even neighbour.
     double centred = std::nearbyint(1 + (size - 2) / 2.0 - extent / 2.0);
     return std::max(0, static_cast<int>(centred));
@@ -140,8 +95,7 @@ void TAxCtrl::Paint(HDC dc) {
     FillRect(dc, &inner, GetSysColorBrush(COLOR_WINDOW));
     if (!Bitmap.Empty()) {
         SIZE picture = Bitmap.Size();
-        Bitmap.DrawTransparent(dc, AxCentredPosition(w, picture.cx),
-                               AxCentredPosition(h, picture.cy));
+        Bitmap.DrawTransparent(dc, CentredPosition(w, picture.cx), CentredPosition(h, picture.cy));
     }
 }
 

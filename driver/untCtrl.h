@@ -5,26 +5,24 @@
 
 #include <windows.h>
 
+#include "WinHolders.h"
 #include "ax/AxWindow.h"
 
 // A picture and what drawing it needs, freed together.
-class TAxPicture {
+class TCtrlPicture {
 public:
     // The bitmap resource id of module, or an empty picture when there is none.
-    TAxPicture(HINSTANCE module, UINT id);
-    TAxPicture(const TAxPicture&) = delete;
-    TAxPicture& operator=(const TAxPicture&) = delete;
-    ~TAxPicture();
+    TCtrlPicture(HINSTANCE module, UINT id);
 
     bool Empty() const { return !bitmap_; }
     SIZE Size() const { return size_; }
-    HPALETTE Palette() const { return palette_; }
+    HPALETTE Palette() const { return palette_.Get(); }
     // Draws the picture at (x, y), leaving out the pixels of its lower-left pixel's colour.
     void DrawTransparent(HDC dc, int x, int y) const;
 
 private:
-    HBITMAP bitmap_ = nullptr;
-    HPALETTE palette_ = nullptr;
+    TGdiObject<HBITMAP> bitmap_;
+    TGdiObject<HPALETTE> palette_;
     SIZE size_{0, 0};
 };
 
@@ -32,7 +30,7 @@ class TAxCtrl final : public TAxWindowControl {
 public:
     TAxCtrl();
 
-    TAxPicture Bitmap;
+    TCtrlPicture Bitmap;
 
 protected:
     void DescribeClass(WNDCLASSEXW& windowClass) const override;
@@ -44,4 +42,4 @@ protected:
 
 // Where a picture of extent goes in a control of extent size: centred, an exact half to the
 // even neighbour, never before 0.
-int AxCentredPosition(int size, int extent);
+int CentredPosition(int size, int extent);

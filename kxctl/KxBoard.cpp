@@ -10,19 +10,11 @@ std::string HexResult(HRESULT result) {
     return text;
 }
 
-// A BSTR that the callee allocated and this holder frees.
-class BstrHolder {
-public:
-    BstrHolder() = default;
-    ~BstrHolder() { SysFreeString(value_); }
-    BstrHolder(const BstrHolder&) = delete;
-    BstrHolder& operator=(const BstrHolder&) = delete;
-    BSTR* Out() { return &value_; }
-    std::wstring Text() const { return value_ ? std::wstring(value_, SysStringLen(value_)) : L""; }
-
-private:
-    BSTR value_ = nullptr;
-};
+// Raises KxCallFailed when the member failed.
+void Check(const char* member, HRESULT result) {
+    if (FAILED(result))
+        throw KxCallFailed(member, result);
+}
 
 } // namespace
 
@@ -36,17 +28,9 @@ KxDriverMissing::KxDriverMissing(HRESULT r)
 KxCallFailed::KxCallFailed(const char* member, HRESULT result)
     : std::runtime_error(std::string("IKorvex::") + member + " failed with " + HexResult(result)) {}
 
-KxApartment::KxApartment()
-    : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-
-KxApartment::~KxApartment() {
-    if (initialised_)
-        CoUninitialize();
-}
-
 KxBoard::KxBoard(long port) {
     HRESULT result = CoCreateInstance(CLSID_Korvex, nullptr, CLSCTX_INPROC_SERVER, IID_IKorvex,
-                                      reinterpret_cast<void**>(korvex_.GetAddressOf()));
+                                      korvex_.PutVoid());
     if (FAILED(result))
         throw KxDriverMissing(result);
     Put("PortNumber", &IKorvex::put_PortNumber, port);
@@ -54,9 +38,7 @@ KxBoard::KxBoard(long port) {
 
 KxStep KxBoard::Run(const char* name, HRESULT (STDMETHODCALLTYPE IKorvex::*method)(LONG*)) {
     LONG value = 0;
-    HRESULT result = (korvex_.Get()->*method)(&value);
-    if (FAILED(result))
-        throw KxCallFailed(name, result);
+    Check(name, (korvex_.Get()->*method)(&value));
     // The step reads its result back from ResultCode, with the text and frames that belong to it.
     KxStep step;
     step.name.assign(name, name + std::char_traits<char>::length(name));
@@ -69,25 +51,19 @@ KxStep KxBoard::Run(const char* name, HRESULT (STDMETHODCALLTYPE IKorvex::*metho
 
 long KxBoard::Long(const char* name, HRESULT (STDMETHODCALLTYPE IKorvex::*getter)(LONG*)) {
     LONG value = 0;
-    HRESULT result = (korvex_.Get()->*getter)(&value);
-    if (FAILED(result))
-        throw KxCallFailed(name, result);
+    Check(name, (korvex_.Get()->*getter)(&value));
     return value;
 }
 
 std::wstring KxBoard::Text(const char* name, HRESULT (STDMETHODCALLTYPE IKorvex::*getter)(BSTR*)) {
-    BstrHolder text;
-    HRESULT result = (korvex_.Get()->*getter)(text.Out());
-    if (FAILED(result))
-        throw KxCallFailed(name, result);
+    TBstr text;
+    Check(name, (korvex_.Get()->*getter)(text.Put()));
     return text.Text();
 }
 
 void KxBoard::Put(const char* name, HRESULT (STDMETHODCALLTYPE IKorvex::*setter)(LONG),
                   long value) {
-    HRESULT result = (korvex_.Get()->*setter)(value);
-    if (FAILED(result))
-        throw KxCallFailed(name, result);
+    Check(name, (korvex_.Get()->*setter)(value));
 }
 
 KxStep KxBoard::GetStatus() {

@@ -3,12 +3,12 @@
 #pragma once
 
 #include <windows.h>
-#include <wrl/client.h>
 
 #include <stdexcept>
 #include <string>
 
 #include "Savolin_TLB.h"
+#include "WinHolders.h"
 
 // One driver call and what the control recorded for it.
 struct KxStep {
@@ -38,19 +38,6 @@ public:
     KxCallFailed(const char* member, HRESULT result);
 };
 
-// Initialises COM for the calling thread as a single-threaded apartment, as the control's
-// apartment threading model expects, for the holder's lifetime.
-class KxApartment {
-public:
-    KxApartment();
-    ~KxApartment();
-    KxApartment(const KxApartment&) = delete;
-    KxApartment& operator=(const KxApartment&) = delete;
-
-private:
-    bool initialised_;
-};
-
 class KxBoard {
 public:
     // Creates the control and sets its port. Throws KxDriverMissing.
@@ -65,7 +52,7 @@ public:
     KxMetrics Metrics(); // the identification fields
 
 private:
-    Microsoft::WRL::ComPtr<IKorvex> korvex_;
+    TComPtr<IKorvex> korvex_;
     KxStep Run(const char* name, HRESULT (STDMETHODCALLTYPE IKorvex::*method)(LONG*));
     long Long(const char* name, HRESULT (STDMETHODCALLTYPE IKorvex::*getter)(LONG*));
     std::wstring Text(const char* name, HRESULT (STDMETHODCALLTYPE IKorvex::*getter)(BSTR*));

@@ -1,5 +1,7 @@
 #include "KxSession.h"
 
+#include "RelayBits.h"
+
 namespace {
 
 constexpr long kPortUnavailable = -2;
@@ -14,13 +16,13 @@ bool Record(KxOutcome& outcome, KxStep step) {
 
 // The pattern after applying the command to the status the board reported.
 int PatternFor(const KxRequest& request, int status) {
-    int bit = 1 << (request.relay - 1);
+    const uint8_t relays = static_cast<uint8_t>(status);
     switch (request.command) {
     case KxCommand::On:
     case KxCommand::Pulse:
-        return status | bit;
+        return RelaysOn(relays, RelayBit(request.relay));
     case KxCommand::Off:
-        return status & ~bit;
+        return RelaysOff(relays, RelayBit(request.relay));
     case KxCommand::Set:
         return request.pattern;
     default:

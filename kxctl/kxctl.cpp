@@ -32,7 +32,7 @@ bool WantsJson(const std::vector<std::wstring>& args) {
 }
 
 int Run(const KxRequest& request) {
-    KxApartment apartment;
+    TComApartment apartment;
     KxBoard board(request.port);
     KxOutcome outcome = RunCommand(board, request);
     if (request.json) {

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "RelayBits.h"
 #include "fmuMainIds.h"
 #include "untSettingsFile.h"
 
@@ -66,9 +67,9 @@ void SetText(HWND control, const std::wstring& text) {
 // EConvertError, so that a pulse never goes out with a duration the operator did not enter.
 uint16_t PulseTimeOf(const std::wstring& text) {
     int32_t value;
-    if (!ContactStrToInt(ToCp1251(text), value) || value < 0 || value > 0xFFFF)
-        throw EConvertError(FromCp1251(kNotAPulseTimeBefore) + text +
-                            FromCp1251(kNotAPulseTimeAfter));
+    if (!ContactStrToInt(WideToCp1251(text), value) || value < 0 || value > 0xFFFF)
+        throw EConvertError(Cp1251ToWide(kNotAPulseTimeBefore) + text +
+                            Cp1251ToWide(kNotAPulseTimeAfter));
     return static_cast<uint16_t>(value);
 }
 
@@ -113,7 +114,7 @@ bool IsPushButton(HWND control) {
 TfmMain::TfmMain(HINSTANCE instance) {
     RegisterWindowClass(instance, WindowProc);
     const RECT rect = CentredWindowRect();
-    CreateWindowExW(0, ctl::kMainWindowClass, FromCp1251(kApplicationTitle).c_str(), kWindowStyle,
+    CreateWindowExW(0, ctl::kMainWindowClass, Cp1251ToWide(kApplicationTitle).c_str(), kWindowStyle,
                     rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, nullptr,
                     nullptr, instance, this);
     if (!FHandle)
@@ -273,7 +274,7 @@ void TfmMain::Guard(const std::function<void()>& handler) {
 }
 
 void TfmMain::ShowException(const std::exception& error) {
-    MessageBoxW(FHandle, ErrorText(error).c_str(), FromCp1251(kApplicationTitle).c_str(),
+    MessageBoxW(FHandle, ErrorText(error).c_str(), Cp1251ToWide(kApplicationTitle).c_str(),
                 MB_OK | MB_ICONSTOP);
 }
 
@@ -295,7 +296,7 @@ LRESULT CALLBACK TfmMain::PulseTimeProc(HWND edit, UINT message, WPARAM wParam, 
 
 void TfmMain::btnOnClick(HWND) {
     RunBoardOperation([this] {
-        FReleStatus |= FContact.Mask;
+        FReleStatus = RelaysOn(FReleStatus, FContact.Mask);
         FDriver->SetReleStatus(FReleStatus);
         FDriver->SetStatus();
     });
@@ -303,7 +304,7 @@ void TfmMain::btnOnClick(HWND) {
 
 void TfmMain::btnOffClick(HWND) {
     RunBoardOperation([this] {
-        FReleStatus &= static_cast<uint8_t>(~FContact.Mask);
+        FReleStatus = RelaysOff(FReleStatus, FContact.Mask);
         FDriver->SetReleStatus(FReleStatus);
         FDriver->SetStatus();
     });
@@ -312,7 +313,7 @@ void TfmMain::btnOffClick(HWND) {
 void TfmMain::btnPulseClick(HWND) {
     RunBoardOperation([this] {
         // The pulse pattern is not remembered: the board turns it back by itself.
-        FDriver->SetReleStatus(FReleStatus | FContact.Mask);
+        FDriver->SetReleStatus(RelaysOn(FReleStatus, FContact.Mask));
         FDriver->SetToggleTime(PulseTimeOf(TextOf(Control(ctl::edtPulseTime))));
         FDriver->ToggleStatus();
     });
@@ -342,7 +343,7 @@ void TfmMain::btnGetDeviceMetricsClick(HWND) {
         std::string text;
         for (const TMetricLine& line : kMetricLines)
             text += line.Label + std::to_string((FDriver.get()->*line.Value)()) + "\r\n";
-        MessageBoxW(FHandle, FromCp1251(text).c_str(), FromCp1251(kApplicationTitle).c_str(),
+        MessageBoxW(FHandle, Cp1251ToWide(text).c_str(), Cp1251ToWide(kApplicationTitle).c_str(),
                     MB_OK);
     });
 }
@@ -447,7 +448,7 @@ void TfmMain::ShowContacts() {
     SendMessageW(list, LB_RESETCONTENT, 0, 0);
     for (int i = 0; i < FContacts->Count(); ++i) {
         const TContactRec& contact = FContacts->Items(i).Data;
-        const std::wstring entry = FromCp1251(contact.Name + " " + contact.Device);
+        const std::wstring entry = Cp1251ToWide(contact.Name + " " + contact.Device);
         SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
     }
     if (FContacts->Count() > 0)
@@ -460,7 +461,7 @@ void TfmMain::SaveContacts() {
     try {
         FContacts->SaveToFile(FIniFileName);
     } catch (const std::exception& error) {
-        MessageBoxW(FHandle, (FromCp1251(kSettingsNotSaved) + L"\n\n" + ErrorText(error)).c_str(),
-                    FromCp1251(kApplicationTitle).c_str(), MB_OK | MB_ICONWARNING);
+        MessageBoxW(FHandle, (Cp1251ToWide(kSettingsNotSaved) + L"\n\n" + ErrorText(error)).c_str(),
+                    Cp1251ToWide(kApplicationTitle).c_str(), MB_OK | MB_ICONWARNING);
     }
 }

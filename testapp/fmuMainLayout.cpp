@@ -204,7 +204,7 @@ TfmMainLayout::TfmMainLayout(HWND form)
         if (def.Kind == K::DropDownList) // the opened list below the closed box
             height += kDropDownHeight;
         HWND parent = def.Container ? FControls.at(def.Container) : form;
-        HWND control = CreateWindowExW(cls.ExStyle, cls.Name, FromCp1251(def.Caption).c_str(),
+        HWND control = CreateWindowExW(cls.ExStyle, cls.Name, Cp1251ToWide(def.Caption).c_str(),
                                        style, def.Left, def.Top, def.Width, height, parent,
                                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(def.Id)),
                                        instance, nullptr);
@@ -251,7 +251,7 @@ void TfmMainLayout::AddTooltips(HWND form) {
             continue;
         HWND control = FControls.at(def.Id);
         // The tooltip keeps a copy of the text.
-        std::wstring hint = FromCp1251(def.Hint);
+        std::wstring hint = Cp1251ToWide(def.Hint);
         TOOLINFOW tool{};
         tool.cbSize = TTTOOLINFOW_V2_SIZE;
         tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;

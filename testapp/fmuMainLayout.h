@@ -7,7 +7,7 @@
 
 #include <map>
 
-#include "untHolders.h"
+#include "WinHolders.h"
 
 class TfmMainLayout {
 public:

@@ -43,8 +43,8 @@ const char kUtf8Mark[] = "\xEF\xBB\xBF";
 // Raises EContactError with what, the file name and the text of the thread's last error.
 [[noreturn]] void RaiseLastError(const char* what, const std::wstring& fileName) {
     const DWORD code = GetLastError();
-    throw EContactError(FromCp1251(what) + L" \"" + fileName + L"\": " + SystemText(code) + L" (" +
-                        FromCp1251(kCode) + L" " + std::to_wstring(code) + L")");
+    throw EContactError(Cp1251ToWide(what) + L" \"" + fileName + L"\": " + SystemErrorText(code) +
+                        L" (" + Cp1251ToWide(kCode) + L" " + std::to_wstring(code) + L")");
 }
 
 // The profile functions look a name without a folder up in the Windows folder; the full path
@@ -144,7 +144,7 @@ public:
         if (StartsWith(bytes, kUtf16Mark) || StartsWith(bytes, kUtf8Mark)) {
             copy = bytes;
         } else {
-            const std::wstring text = FromCp1251(bytes);
+            const std::wstring text = Cp1251ToWide(bytes);
             copy.assign(kUtf16Mark);
             copy.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
         }
@@ -211,7 +211,7 @@ bool HasKey(const std::wstring& path, const wchar_t* section, const wchar_t* key
 }
 
 std::string ReadText(const std::wstring& path, const wchar_t* section, const wchar_t* key) {
-    return ToCp1251(ReadString(path, section, key, L""));
+    return WideToCp1251(ReadString(path, section, key, L""));
 }
 
 int32_t ReadInt(const std::wstring& path, const wchar_t* section, const wchar_t* key, int32_t def) {
@@ -260,7 +260,7 @@ public:
     }
 
     void Write(const std::wstring& section, const wchar_t* key, const std::string& value) {
-        if (!WritePrivateProfileStringW(section.c_str(), key, FromCp1251(value).c_str(),
+        if (!WritePrivateProfileStringW(section.c_str(), key, Cp1251ToWide(value).c_str(),
                                         FName.c_str()))
             Fail();
     }
@@ -274,7 +274,7 @@ public:
         const size_t mark = std::char_traits<char>::length(kUtf16Mark);
         std::wstring text((bytes.size() - mark) / sizeof(wchar_t), L'\0');
         bytes.copy(reinterpret_cast<char*>(&text[0]), text.size() * sizeof(wchar_t), mark);
-        if (!WriteBytes(FName, ToCp1251(text)))
+        if (!WriteBytes(FName, WideToCp1251(text)))
             Fail();
         if (!MoveFileExW(FName.c_str(), FTarget.c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
@@ -452,7 +452,7 @@ void TContacts::LoadFromFile(const std::wstring& fileName) {
 void TContacts::SaveToFile(const std::wstring& fileName) const {
     const std::wstring path = FullPath(fileName);
     if (path == FUnreadFile && FileExists(path))
-        throw EContactError(FromCp1251(kNotOverwritten) + L" \"" + fileName + L"\"");
+        throw EContactError(Cp1251ToWide(kNotOverwritten) + L" \"" + fileName + L"\"");
     TTempFile file(path);
     file.Write(kCommon, kPortNumber, std::to_string(PortNumber));
     for (int i = 0; i < Count(); ++i) {

@@ -43,11 +43,11 @@ struct TExcepInfo : EXCEPINFO {
 } // namespace
 
 void RaiseOleError(HRESULT code) {
-    std::wstring text = SystemText(static_cast<DWORD>(code));
+    std::wstring text = SystemErrorText(static_cast<DWORD>(code));
     if (text.empty()) {
         char hex[16];
         std::snprintf(hex, sizeof hex, "%08lX", static_cast<unsigned long>(code));
-        text = FromCp1251(std::string(kOleError) + hex);
+        text = Cp1251ToWide(std::string(kOleError) + hex);
     }
     throw EOleError(code, text);
 }

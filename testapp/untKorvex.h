@@ -10,7 +10,7 @@
 #include <string>
 
 #include "Savolin_TLB.h"
-#include "untHolders.h"
+#include "WinHolders.h"
 #include "untText.h"
 
 // A failed COM or system call; the text is the system's for its result.

@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "AxHolders.h"
+#include "WinHolders.h"
 #include "AxPart.h"
 
 // The connection point for IPropertyNotifySink. It is a COM object of its own identity, but it

@@ -7,6 +7,7 @@
 
 #include "AxFactory.h"
 #include "AxServer.h"
+#include "WinText.h"
 
 IUnknown* AxControllingUnknown(TAxControl& control) {
     return control.ControllingUnknown();
@@ -92,15 +93,12 @@ namespace {
 // The system's text for an HRESULT, without its closing line break; the code in hexadecimal
 // when the system has none.
 std::wstring FailureText(HRESULT failure) {
-    wchar_t text[512];
-    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, static_cast<DWORD>(failure), 0, text, 512, nullptr);
-    while (length > 0 && (text[length - 1] == L'\r' || text[length - 1] == L'\n'))
-        --length;
-    if (length > 0)
-        return std::wstring(text, length);
-    swprintf(text, 512, L"0x%08lX", static_cast<unsigned long>(failure));
-    return text;
+    std::wstring text = SystemMessage(static_cast<DWORD>(failure));
+    if (!text.empty())
+        return text;
+    wchar_t code[16];
+    swprintf(code, 16, L"0x%08lX", static_cast<unsigned long>(failure));
+    return code;
 }
 
 } // namespace

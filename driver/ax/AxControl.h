@@ -13,7 +13,7 @@
 
 #include "AxConnection.h"
 #include "AxEmbedding.h"
-#include "AxHolders.h"
+#include "WinHolders.h"
 #include "AxInfo.h"
 #include "AxPersist.h"
 #include "AxView.h"

@@ -5,7 +5,7 @@
 #include <ocidl.h>
 #include <oleidl.h>
 
-#include "AxHolders.h"
+#include "WinHolders.h"
 #include "AxPart.h"
 
 class TAxEmbedding final : public TAxPart<IOleObject, IOleControl, IOleInPlaceObject,

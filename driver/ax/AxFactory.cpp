@@ -4,8 +4,9 @@
 #include <exception>
 #include <stdexcept>
 
-#include "AxHolders.h"
 #include "AxServer.h"
+#include "WinHolders.h"
+#include "WinText.h"
 
 std::string AxFormat(const char* message, const char* name) {
     char text[256];
@@ -20,16 +21,6 @@ std::wstring AxGuidText(REFGUID guid) {
 }
 
 namespace {
-
-// A failure's message as the box shows it. The module's byte texts are code page 1251 on every
-// system (the framework's own are ASCII), so they are not read in the system's code page.
-std::wstring TextOfMessage(const std::string& text) {
-    const int size = static_cast<int>(text.size());
-    const int length = MultiByteToWideChar(1251, 0, text.data(), size, nullptr, 0);
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(1251, 0, text.data(), size, wide.data(), length);
-    return wide;
-}
 
 // The default interface of a coclass, or IID_NULL when it names none.
 IID DefaultInterfaceOf(ITypeInfo* coclass) {
@@ -140,7 +131,7 @@ HRESULT STDMETHODCALLTYPE TAxControlFactory::CreateInstance(IUnknown* outer, REF
             std::string text = failure.what();
             if (!text.empty() && static_cast<unsigned char>(text.back()) > '.')
                 text += '.';
-            MessageBoxW(nullptr, TextOfMessage(text).c_str(), L"DAX Error",
+            MessageBoxW(nullptr, Cp1251ToWide(text).c_str(), L"DAX Error",
                         MB_OK | MB_ICONSTOP | MB_SETFOREGROUND);
         }
         return E_UNEXPECTED;

@@ -4,23 +4,7 @@
 
 #include "AxControl.h"
 #include "AxWindow.h"
-
-namespace {
-
-// One VARIANT, cleared on the way out.
-class TVariant {
-public:
-    TVariant() { VariantInit(&v_); }
-    TVariant(const TVariant&) = delete;
-    TVariant& operator=(const TVariant&) = delete;
-    ~TVariant() { VariantClear(&v_); }
-    VARIANT* Get() { return &v_; }
-
-private:
-    VARIANT v_;
-};
-
-} // namespace
+#include "WinHolders.h"
 
 IUnknown* TAxPersistence::Find(REFIID iid) {
     // IPersist is the base of all three; one of them answers for it.

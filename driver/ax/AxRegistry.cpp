@@ -1,6 +1,6 @@
 #include "AxRegistry.h"
 
-#include "AxHolders.h"
+#include "WinHolders.h"
 
 namespace {
 

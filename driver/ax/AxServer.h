@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "AxHolders.h"
+#include "WinHolders.h"
 
 class TAxControlFactory;
 class TAxRegistry;

@@ -5,7 +5,7 @@
 
 #include <oleidl.h>
 
-#include "AxHolders.h"
+#include "WinHolders.h"
 #include "AxPart.h"
 
 class TAxView final : public TAxPart<IViewObject2, IDataObject> {

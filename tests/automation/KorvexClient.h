@@ -10,7 +10,7 @@
 #include <string>
 
 #include "Savolin_TLB.h"
-#include "ax/AxHolders.h"
+#include "WinHolders.h"
 
 // A text as the client reads it: absent (a null BSTR) or cp1251 bytes.
 struct ClientText {

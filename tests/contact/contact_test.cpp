@@ -105,10 +105,10 @@ protected:
         return out;
     }
     // A file of the test's folder by its name.
-    std::wstring File(const std::string& name) const { return FromCp1251(Dir + name); }
+    std::wstring File(const std::string& name) const { return Cp1251ToWide(Dir + name); }
     // A list loaded from a file holding text.
     void Load(TContacts& list, const std::string& text) {
-        list.LoadFromFile(FromCp1251(Write(text)));
+        list.LoadFromFile(Cp1251ToWide(Write(text)));
     }
     std::string Dir;
 };
@@ -270,7 +270,7 @@ TEST_F(ContactFile, SaveWritesOnlyCommonAndNumberedContactSections) {
 // under 1252); one saved by an editor as UTF-16 still reads, and is saved back in cp1251.
 TEST_F(ContactFile, AUtf16FileReadsAndIsSavedBackInCp1251) {
     const std::wstring text = L"[Common]\r\nPortNumber=2\r\n[x]\r\nName=N\r\nMask=1\r\nDevice=" +
-                              FromCp1251(kSafe) +
+                              Cp1251ToWide(kSafe) +
                               L"\r\nPulseTime=5\r\nSetPulseTime=1\r\nSetDeviceState=1\r\n";
     TContacts list;
     Load(list, "\xFF\xFE" + std::string(reinterpret_cast<const char*>(text.data()),
@@ -323,7 +323,7 @@ TEST_F(ContactFile, FailedSaveRaisesAndKeepsTheOldFile) {
     TContacts list;
     list.LoadDefaults();
     try {
-        list.SaveToFile(FromCp1251(path));
+        list.SaveToFile(Cp1251ToWide(path));
         ADD_FAILURE() << "no failure raised";
     } catch (const EContactError& e) {
         EXPECT_NE(std::string::npos, std::string(e.what()).find(path)) << e.what();
@@ -369,15 +369,15 @@ TEST_F(ContactFile, AFileThatCannotBeReadIsNeitherLoadedNorOverwritten) {
     // Another program holds the file open and shares nothing.
     HANDLE holder = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, holder);
-    EXPECT_THROW(list.LoadFromFile(FromCp1251(path)), EContactError);
+    EXPECT_THROW(list.LoadFromFile(Cp1251ToWide(path)), EContactError);
     EXPECT_EQ(kBuiltIn, Records(list));
     CloseHandle(holder);
     // Readable again, but still unread: a save must not replace what nobody has seen.
-    EXPECT_THROW(list.SaveToFile(FromCp1251(path)), EContactError);
+    EXPECT_THROW(list.SaveToFile(Cp1251ToWide(path)), EContactError);
     EXPECT_EQ(kept, Read());
-    list.LoadFromFile(FromCp1251(path));
+    list.LoadFromFile(Cp1251ToWide(path));
     EXPECT_EQ(9, list.PortNumber);
-    list.SaveToFile(FromCp1251(path));
+    list.SaveToFile(Cp1251ToWide(path));
     EXPECT_NE(kept, Read());
 }
 

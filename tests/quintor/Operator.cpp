@@ -95,7 +95,7 @@ std::string Cp1251(const std::wstring& text) {
     return out;
 }
 
-std::wstring FromCp1251(const std::string& text) {
+std::wstring Cp1251ToWide(const std::string& text) {
     const int length = static_cast<int>(text.size());
     const int size = MultiByteToWideChar(1251, 0, text.data(), length, nullptr, 0);
     std::wstring out(static_cast<size_t>(size), L'\0');
@@ -214,7 +214,7 @@ void Operator::SelectEntry(int index) {
 void Operator::SetText(int id, const std::string& text) {
     DWORD_PTR result = 0;
     if (!SendMessageTimeoutW(Control(id), WM_SETTEXT, 0,
-                             reinterpret_cast<LPARAM>(FromCp1251(text).c_str()), SMTO_NORMAL,
+                             reinterpret_cast<LPARAM>(Cp1251ToWide(text).c_str()), SMTO_NORMAL,
                              kHandled, &result))
         throw std::runtime_error("the text change was not handled");
 }

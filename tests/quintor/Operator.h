@@ -17,7 +17,7 @@ bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 30000);
 
 // Texts in code page 1251, as the program keeps them.
 std::string Cp1251(const std::wstring& text);
-std::wstring FromCp1251(const std::string& text);
+std::wstring Cp1251ToWide(const std::string& text);
 
 // A message box of the program: its caption and text, what owns it and which of its parts show.
 struct TMessageBox {

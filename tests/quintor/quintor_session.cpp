@@ -17,7 +17,7 @@
 namespace {
 
 std::string Utf8(const std::string& cp1251) {
-    const std::wstring wide = quintor::FromCp1251(cp1251);
+    const std::wstring wide = quintor::Cp1251ToWide(cp1251);
     const int length = static_cast<int>(wide.size());
     const int size =
         WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);

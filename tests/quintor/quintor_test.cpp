@@ -542,7 +542,7 @@ TEST_F(QuintorTest, APulseTimeOutside0To65535IsReportedAndNothingIsPulsed) {
     StartOnBoard();
     HWND pulse = FocusPulseBox();
     for (const std::string text : {"-", "-5"}) {
-        app->Type(quintor::FromCp1251(text.substr(text.size() - 1)));
+        app->Type(quintor::Cp1251ToWide(text.substr(text.size() - 1)));
         TMessageBox box = app->WaitForMessageBox();
         EXPECT_EQ(NotAPulseTime(text), box.Text);
         EXPECT_EQ(kTitle, box.Caption);

@@ -19,7 +19,7 @@
 #include "KorvexDll.h"
 #include "SimControl.h"
 #include "Savolin_TLB.h"
-#include "ax/AxHolders.h"
+#include "WinHolders.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "ExpectedTexts.h"
 #include "KorvexDll.h"
 #include "Savolin_TLB.h"
-#include "ax/AxHolders.h"
+#include "WinHolders.h"
 
 namespace {
 

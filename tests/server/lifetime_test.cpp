@@ -13,7 +13,7 @@
 #include "ProcessUsage.h"
 #include "SimControl.h"
 #include "Savolin_TLB.h"
-#include "ax/AxHolders.h"
+#include "WinHolders.h"
 
 namespace {
 

@@ -29,7 +29,7 @@
 #include "ProcessUsage.h"
 #include "Savolin_TLB.h"
 #include "SimControl.h"
-#include "ax/AxHolders.h"
+#include "WinHolders.h"
 
 namespace {
 

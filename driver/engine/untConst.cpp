@@ -12,27 +12,6 @@ HMODULE CodeModule() {
     return module;
 }
 
-std::wstring Cp1251ToWide(const std::string& text) {
-    if (text.empty())
-        return std::wstring();
-    const int size = static_cast<int>(text.size());
-    const int length = MultiByteToWideChar(TEXT_CODE_PAGE, 0, text.data(), size, nullptr, 0);
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(TEXT_CODE_PAGE, 0, text.data(), size, &wide[0], length);
-    return wide;
-}
-
-std::string WideToCp1251(const std::wstring& text) {
-    if (text.empty())
-        return std::string();
-    const int length = static_cast<int>(text.size());
-    const int size =
-        WideCharToMultiByte(TEXT_CODE_PAGE, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(TEXT_CODE_PAGE, 0, text.data(), length, &bytes[0], size, nullptr, nullptr);
-    return bytes;
-}
-
 // The string table holds UTF-16; the ANSI call would hand it out in the machine's code page,
 // which is not the driver's on most of the world's Windows.
 std::wstring LoadResStringW(unsigned id) {

@@ -1,4 +1,6 @@
-// Small owners for COM resources, so every early return gives back what it took.
+// Small owners for what the programs of the tree take from the system: COM references,
+// automation strings and values, the thread's apartment, registry keys and GDI objects. Every
+// early return and every raised error gives back what was taken.
 #pragma once
 
 #include <windows.h>
@@ -78,6 +80,7 @@ public:
     }
 
     BSTR Get() const { return b_; }
+    // The address to receive a new string; the old one is freed first.
     BSTR* Put() {
         SysFreeString(std::exchange(b_, nullptr));
         return &b_;
@@ -87,6 +90,40 @@ public:
 
 private:
     BSTR b_ = nullptr;
+};
+
+// One automation value, cleared when it goes.
+class TVariant {
+public:
+    TVariant() { VariantInit(&v_); }
+    TVariant(const TVariant&) = delete;
+    TVariant& operator=(const TVariant&) = delete;
+    ~TVariant() { VariantClear(&v_); }
+
+    VARIANT* Get() { return &v_; }
+    const VARIANT& Value() const { return v_; }
+
+private:
+    VARIANT v_;
+};
+
+// The calling thread in a COM apartment for as long as the holder lives; single-threaded
+// unless told otherwise.
+class TComApartment {
+public:
+    explicit TComApartment(DWORD model = COINIT_APARTMENTTHREADED)
+        : result_(CoInitializeEx(nullptr, model)) {}
+    TComApartment(const TComApartment&) = delete;
+    TComApartment& operator=(const TComApartment&) = delete;
+    ~TComApartment() {
+        if (SUCCEEDED(result_))
+            CoUninitialize();
+    }
+
+    HRESULT Result() const { return result_; }
+
+private:
+    HRESULT result_;
 };
 
 // One open registry key.
@@ -116,4 +153,54 @@ public:
 
 private:
     HKEY key_ = nullptr;
+};
+
+// One GDI object (a font, a brush, a pen, a bitmap, a palette), deleted when it goes.
+template <class H> class TGdiObject {
+public:
+    explicit TGdiObject(H h = nullptr) : h_(h) {}
+    TGdiObject(const TGdiObject&) = delete;
+    TGdiObject& operator=(const TGdiObject&) = delete;
+    TGdiObject(TGdiObject&& other) noexcept : h_(std::exchange(other.h_, nullptr)) {}
+    TGdiObject& operator=(TGdiObject&& other) noexcept {
+        std::swap(h_, other.h_);
+        return *this;
+    }
+    ~TGdiObject() {
+        if (h_)
+            DeleteObject(h_);
+    }
+
+    H Get() const { return h_; }
+    explicit operator bool() const { return h_ != nullptr; }
+
+private:
+    H h_;
+};
+
+// A memory device context compatible with dc (the screen's for null), deleted when it goes.
+class TMemoryDc {
+public:
+    explicit TMemoryDc(HDC dc) : dc_(CreateCompatibleDC(dc)) {}
+    TMemoryDc(const TMemoryDc&) = delete;
+    TMemoryDc& operator=(const TMemoryDc&) = delete;
+    ~TMemoryDc() { DeleteDC(dc_); }
+
+    HDC Get() const { return dc_; }
+
+private:
+    HDC dc_;
+};
+
+// A GDI object selected into a device context for one scope; the one it replaced goes back.
+class TGdiSelection {
+public:
+    TGdiSelection(HDC dc, HGDIOBJ object) : dc_(dc), old_(SelectObject(dc, object)) {}
+    TGdiSelection(const TGdiSelection&) = delete;
+    TGdiSelection& operator=(const TGdiSelection&) = delete;
+    ~TGdiSelection() { SelectObject(dc_, old_); }
+
+private:
+    HDC dc_;
+    HGDIOBJ old_;
 };

@@ -18,6 +18,8 @@
 
 #include <windows.h>
 
+#include "WinText.h"
+
 // Result codes of the driver.
 constexpr int RESULT_OK = 0;
 constexpr int RESULT_NO_LINK = -1;
@@ -39,14 +41,6 @@ constexpr char S_NOT_ALL_WRITTEN[] =
 // "Устройство вернуло код ошибки: %d"
 constexpr char S_DEVICE_ERROR[] = "\xD3\xF1\xF2\xF0\xEE\xE9\xF1\xF2\xE2\xEE \xE2\xE5\xF0\xED\xF3"
                                   "\xEB\xEE \xEA\xEE\xE4 \xEE\xF8\xE8\xE1\xEA\xE8: %d";
-
-// The code page of the driver's texts, on every system.
-constexpr UINT TEXT_CODE_PAGE = 1251;
-
-// cp1251 text as UTF-16.
-std::wstring Cp1251ToWide(const std::string& text);
-// UTF-16 as cp1251 text; a character that code page 1251 lacks becomes '?'.
-std::string WideToCp1251(const std::wstring& text);
 
 // The module whose image holds this code: the DLL when linked into it, the program otherwise.
 HMODULE CodeModule();

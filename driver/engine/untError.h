@@ -61,9 +61,5 @@ public:
 // Raises EWin32Error for the calling thread's last OS error number.
 [[noreturn]] void RaiseLastOSError();
 
-// The system message table's text for an OS error number (default language, at most 256
-// characters), without trailing control characters, blanks and full stops.
-std::wstring SysErrorMessage(DWORD errorCode);
-
 // The message of an EWin32Error for errorCode, in UTF-16.
 std::wstring Win32ErrorMessage(DWORD errorCode);
