@@ -54,19 +54,66 @@ private:
     T* p_ = nullptr;
 };
 
-// One automation string.
-class TBstr {
+// What a holder that owns one resource cannot be: copied.
+class TNoCopy {
+protected:
+    TNoCopy() = default;
+    ~TNoCopy() = default;
+
 public:
-    TBstr() = default;
-    explicit TBstr(BSTR b) : b_(b) {}
-    TBstr(const TBstr&) = delete;
-    TBstr& operator=(const TBstr&) = delete;
-    TBstr(TBstr&& other) noexcept : b_(std::exchange(other.b_, nullptr)) {}
-    TBstr& operator=(TBstr&& other) noexcept {
-        std::swap(b_, other.b_);
+    TNoCopy(const TNoCopy&) = delete;
+    TNoCopy& operator=(const TNoCopy&) = delete;
+};
+
+// One handle of type H, given back by Free when the holder goes or takes another. It moves
+// between holders and is never copied.
+template <class H, void (*Free)(H)> class THandle {
+public:
+    explicit THandle(H h = nullptr) : h_(h) {}
+    THandle(const THandle&) = delete;
+    THandle& operator=(const THandle&) = delete;
+    THandle(THandle&& other) noexcept : h_(std::exchange(other.h_, nullptr)) {}
+    THandle& operator=(THandle&& other) noexcept {
+        std::swap(h_, other.h_);
         return *this;
     }
-    ~TBstr() { SysFreeString(b_); }
+    ~THandle() { Reset(); }
+
+    H Get() const { return h_; }
+    explicit operator bool() const { return h_ != nullptr; }
+    // The address to receive a new handle; the old one is given back first.
+    H* Put() {
+        Reset();
+        return &h_;
+    }
+    // Hands the handle to the caller.
+    H Detach() { return std::exchange(h_, nullptr); }
+    void Reset() {
+        if (H h = std::exchange(h_, nullptr))
+            Free(h);
+    }
+
+private:
+    H h_;
+};
+
+inline void FreeBstr(BSTR b) {
+    SysFreeString(b);
+}
+inline void CloseRegKey(HKEY key) {
+    RegCloseKey(key);
+}
+template <class H> void DeleteGdiObject(H h) {
+    DeleteObject(h);
+}
+inline void DeleteDc(HDC dc) {
+    DeleteDC(dc);
+}
+
+// One automation string.
+class TBstr : public THandle<BSTR, FreeBstr> {
+public:
+    using THandle::THandle;
 
     // A copy of text; an empty one gives a null string. Raises std::bad_alloc when the string
     // cannot be allocated.
@@ -79,25 +126,27 @@ public:
         return TBstr(b);
     }
 
-    BSTR Get() const { return b_; }
-    // The address to receive a new string; the old one is freed first.
-    BSTR* Put() {
-        SysFreeString(std::exchange(b_, nullptr));
-        return &b_;
+    std::wstring Text() const {
+        return Get() ? std::wstring(Get(), SysStringLen(Get())) : std::wstring();
     }
-    BSTR Detach() { return std::exchange(b_, nullptr); }
-    std::wstring Text() const { return b_ ? std::wstring(b_, SysStringLen(b_)) : std::wstring(); }
+};
 
-private:
-    BSTR b_ = nullptr;
+// One open registry key.
+using TRegKey = THandle<HKEY, CloseRegKey>;
+
+// One GDI object (a font, a brush, a pen, a bitmap, a palette).
+template <class H> using TGdiObject = THandle<H, DeleteGdiObject<H>>;
+
+// A memory device context compatible with dc (the screen's for null).
+class TMemoryDc : public THandle<HDC, DeleteDc> {
+public:
+    explicit TMemoryDc(HDC dc) : THandle(CreateCompatibleDC(dc)) {}
 };
 
 // One automation value, cleared when it goes.
-class TVariant {
+class TVariant : TNoCopy {
 public:
     TVariant() { VariantInit(&v_); }
-    TVariant(const TVariant&) = delete;
-    TVariant& operator=(const TVariant&) = delete;
     ~TVariant() { VariantClear(&v_); }
 
     VARIANT* Get() { return &v_; }
@@ -109,12 +158,10 @@ private:
 
 // The calling thread in a COM apartment for as long as the holder lives; single-threaded
 // unless told otherwise.
-class TComApartment {
+class TComApartment : TNoCopy {
 public:
     explicit TComApartment(DWORD model = COINIT_APARTMENTTHREADED)
         : result_(CoInitializeEx(nullptr, model)) {}
-    TComApartment(const TComApartment&) = delete;
-    TComApartment& operator=(const TComApartment&) = delete;
     ~TComApartment() {
         if (SUCCEEDED(result_))
             CoUninitialize();
@@ -126,78 +173,10 @@ private:
     HRESULT result_;
 };
 
-// One open registry key.
-class TRegKey {
-public:
-    TRegKey() = default;
-    TRegKey(const TRegKey&) = delete;
-    TRegKey& operator=(const TRegKey&) = delete;
-    TRegKey(TRegKey&& other) noexcept : key_(std::exchange(other.key_, nullptr)) {}
-    TRegKey& operator=(TRegKey&& other) noexcept {
-        std::swap(key_, other.key_);
-        return *this;
-    }
-    ~TRegKey() { Close(); }
-
-    HKEY Get() const { return key_; }
-    explicit operator bool() const { return key_ != nullptr; }
-    // The address to receive a newly opened key; the old one is closed first.
-    HKEY* Put() {
-        Close();
-        return &key_;
-    }
-    void Close() {
-        if (HKEY key = std::exchange(key_, nullptr))
-            RegCloseKey(key);
-    }
-
-private:
-    HKEY key_ = nullptr;
-};
-
-// One GDI object (a font, a brush, a pen, a bitmap, a palette), deleted when it goes.
-template <class H> class TGdiObject {
-public:
-    explicit TGdiObject(H h = nullptr) : h_(h) {}
-    TGdiObject(const TGdiObject&) = delete;
-    TGdiObject& operator=(const TGdiObject&) = delete;
-    TGdiObject(TGdiObject&& other) noexcept : h_(std::exchange(other.h_, nullptr)) {}
-    TGdiObject& operator=(TGdiObject&& other) noexcept {
-        std::swap(h_, other.h_);
-        return *this;
-    }
-    ~TGdiObject() {
-        if (h_)
-            DeleteObject(h_);
-    }
-
-    H Get() const { return h_; }
-    explicit operator bool() const { return h_ != nullptr; }
-
-private:
-    H h_;
-};
-
-// A memory device context compatible with dc (the screen's for null), deleted when it goes.
-class TMemoryDc {
-public:
-    explicit TMemoryDc(HDC dc) : dc_(CreateCompatibleDC(dc)) {}
-    TMemoryDc(const TMemoryDc&) = delete;
-    TMemoryDc& operator=(const TMemoryDc&) = delete;
-    ~TMemoryDc() { DeleteDC(dc_); }
-
-    HDC Get() const { return dc_; }
-
-private:
-    HDC dc_;
-};
-
 // A GDI object selected into a device context for one scope; the one it replaced goes back.
-class TGdiSelection {
+class TGdiSelection : TNoCopy {
 public:
     TGdiSelection(HDC dc, HGDIOBJ object) : dc_(dc), old_(SelectObject(dc, object)) {}
-    TGdiSelection(const TGdiSelection&) = delete;
-    TGdiSelection& operator=(const TGdiSelection&) = delete;
     ~TGdiSelection() { SelectObject(dc_, old_); }
 
 private:

@@ -86,7 +86,14 @@ template <class Body> HRESULT TSavolin::GetText(BSTR* value, Body&& body) {
     return Guard([&] { *value = TBstr::FromWide(body()).Detach(); });
 }
 
-// --- Methods --------------------------------------------------------------------------------
+template <class Field> HRESULT TSavolin::PutUnsigned(LONG value, uint32_t limit, Field& field) {
+    return Guard([&] {
+        CheckUnsignedAtMost(value, limit);
+        field = static_cast<Field>(value);
+    });
+}
+
+// --- The port ------------------------------------------------------------------------------------
 
 HRESULT TSavolin::Connect(LONG* Value) {
     return Method(Value, [&] { return Driver->Connect(); });
@@ -94,14 +101,6 @@ HRESULT TSavolin::Connect(LONG* Value) {
 
 HRESULT TSavolin::Disconnect(LONG* Value) {
     return Method(Value, [&] { return Driver->Disconnect(); });
-}
-
-HRESULT TSavolin::GetDeviceMetrics(LONG* Value) {
-    return Method(Value, [&] { return Driver->GetDeviceMetrics(); });
-}
-
-HRESULT TSavolin::GetStatus(LONG* Value) {
-    return Method(Value, [&] { return Driver->GetStatus(); });
 }
 
 HRESULT TSavolin::SetDefaults(LONG* Value) {
@@ -117,69 +116,12 @@ HRESULT TSavolin::SetDefaults(LONG* Value) {
     });
 }
 
-HRESULT TSavolin::SetStatus(LONG* Value) {
-    return Method(Value, [&] { return Driver->SetStatus(); });
-}
-
-HRESULT TSavolin::ToggleStatus(LONG* Value) {
-    return Method(Value, [&] { return Driver->ToggleStatus(); });
-}
-
-// --- Properties -----------------------------------------------------------------------------
-
-HRESULT TSavolin::get_DeviceNumber(LONG* Value) {
-    return GetNumber(Value, [&] { return Driver->DeviceNumber; });
-}
-
-HRESULT TSavolin::get_DeviceSubType(LONG* Value) {
-    return GetNumber(Value, [&] { return Driver->DeviceSubType; });
-}
-
-HRESULT TSavolin::get_DeviceType(LONG* Value) {
-    return GetNumber(Value, [&] { return Driver->DeviceType; });
-}
-
-HRESULT TSavolin::get_Input(BSTR* Value) {
-    return GetText(Value, [&] { return Cp1251ToWide(Driver->Input); });
-}
-
-HRESULT TSavolin::get_Output(BSTR* Value) {
-    return GetText(Value, [&] { return Cp1251ToWide(Driver->Output); });
-}
-
 HRESULT TSavolin::get_PortNumber(LONG* Value) {
     return GetNumber(Value, [&] { return Driver->GetPortNumber(); });
 }
 
 HRESULT TSavolin::put_PortNumber(LONG Value) {
     return Guard([&] { Driver->SetPortNumber(Value); });
-}
-
-HRESULT TSavolin::get_ProtocolVersion(LONG* Value) {
-    return GetNumber(Value, [&] { return Driver->ProtocolVersion; });
-}
-
-HRESULT TSavolin::get_ReleStatus(LONG* Value) {
-    return GetNumber(Value, [&] { return Driver->ReleStatus; });
-}
-
-HRESULT TSavolin::put_ReleStatus(LONG Value) {
-    return Guard([&] {
-        CheckUnsignedAtMost(Value, MAX_RELE_STATUS);
-        Driver->ReleStatus = static_cast<uint8_t>(Value);
-    });
-}
-
-HRESULT TSavolin::get_ResultCode(LONG* Value) {
-    return GetNumber(Value, [&] { return Driver->ResultCode; });
-}
-
-HRESULT TSavolin::get_ResultDescription(BSTR* Value) {
-    return GetText(Value, [&] { return Driver->ResultDescriptionW; });
-}
-
-HRESULT TSavolin::get_SoftVersion(LONG* Value) {
-    return GetNumber(Value, [&] { return Driver->SoftVersion; });
 }
 
 HRESULT TSavolin::get_Timeout(LONG* Value) {
@@ -194,16 +136,81 @@ HRESULT TSavolin::put_Timeout(LONG Value) {
     });
 }
 
+// --- The relays: a pattern set, read back, or held for a pulse -----------------------------------
+
+HRESULT TSavolin::GetStatus(LONG* Value) {
+    return Method(Value, [&] { return Driver->GetStatus(); });
+}
+
+HRESULT TSavolin::SetStatus(LONG* Value) {
+    return Method(Value, [&] { return Driver->SetStatus(); });
+}
+
+HRESULT TSavolin::ToggleStatus(LONG* Value) {
+    return Method(Value, [&] { return Driver->ToggleStatus(); });
+}
+
+HRESULT TSavolin::get_ReleStatus(LONG* Value) {
+    return GetNumber(Value, [&] { return Driver->ReleStatus; });
+}
+
+HRESULT TSavolin::put_ReleStatus(LONG Value) {
+    return PutUnsigned(Value, MAX_RELE_STATUS, Driver->ReleStatus);
+}
+
 HRESULT TSavolin::get_ToggleTime(LONG* Value) {
     return GetNumber(Value, [&] { return Driver->ToggleTime; });
 }
 
 HRESULT TSavolin::put_ToggleTime(LONG Value) {
-    return Guard([&] {
-        CheckUnsignedAtMost(Value, MAX_TOGGLE_TIME);
-        Driver->ToggleTime = static_cast<uint16_t>(Value);
-    });
+    return PutUnsigned(Value, MAX_TOGGLE_TIME, Driver->ToggleTime);
 }
+
+// --- What the last member left -------------------------------------------------------------------
+
+HRESULT TSavolin::get_ResultCode(LONG* Value) {
+    return GetNumber(Value, [&] { return Driver->ResultCode; });
+}
+
+HRESULT TSavolin::get_ResultDescription(BSTR* Value) {
+    return GetText(Value, [&] { return Driver->ResultDescriptionW; });
+}
+
+HRESULT TSavolin::get_Output(BSTR* Value) {
+    return GetText(Value, [&] { return Cp1251ToWide(Driver->Output); });
+}
+
+HRESULT TSavolin::get_Input(BSTR* Value) {
+    return GetText(Value, [&] { return Cp1251ToWide(Driver->Input); });
+}
+
+// --- The board's identification ------------------------------------------------------------------
+
+HRESULT TSavolin::GetDeviceMetrics(LONG* Value) {
+    return Method(Value, [&] { return Driver->GetDeviceMetrics(); });
+}
+
+HRESULT TSavolin::get_DeviceType(LONG* Value) {
+    return GetNumber(Value, [&] { return Driver->DeviceType; });
+}
+
+HRESULT TSavolin::get_DeviceSubType(LONG* Value) {
+    return GetNumber(Value, [&] { return Driver->DeviceSubType; });
+}
+
+HRESULT TSavolin::get_ProtocolVersion(LONG* Value) {
+    return GetNumber(Value, [&] { return Driver->ProtocolVersion; });
+}
+
+HRESULT TSavolin::get_SoftVersion(LONG* Value) {
+    return GetNumber(Value, [&] { return Driver->SoftVersion; });
+}
+
+HRESULT TSavolin::get_DeviceNumber(LONG* Value) {
+    return GetNumber(Value, [&] { return Driver->DeviceNumber; });
+}
+
+// --- The module ----------------------------------------------------------------------------------
 
 HRESULT TSavolin::get_Version(BSTR* Value) {
     return GetText(Value, [] { return Cp1251ToWide(FileVersionText(ReadFileVersion())); });

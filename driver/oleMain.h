@@ -16,33 +16,37 @@ public:
     explicit TSavolin(IUnknown* outer);
     ~TSavolin() override;
 
-    // Methods: Value receives the result code.
+    // The members, by what they concern. Methods: Value receives the result code.
+    // The port: the number and time-out the client sets, then opened and closed.
     HRESULT STDMETHODCALLTYPE Connect(LONG* Value) override;
     HRESULT STDMETHODCALLTYPE Disconnect(LONG* Value) override;
-    HRESULT STDMETHODCALLTYPE GetDeviceMetrics(LONG* Value) override;
-    HRESULT STDMETHODCALLTYPE GetStatus(LONG* Value) override;
     HRESULT STDMETHODCALLTYPE SetDefaults(LONG* Value) override;
-    HRESULT STDMETHODCALLTYPE SetStatus(LONG* Value) override;
-    HRESULT STDMETHODCALLTYPE ToggleStatus(LONG* Value) override;
-
-    // Properties.
-    HRESULT STDMETHODCALLTYPE get_DeviceNumber(LONG* Value) override;
-    HRESULT STDMETHODCALLTYPE get_DeviceSubType(LONG* Value) override;
-    HRESULT STDMETHODCALLTYPE get_DeviceType(LONG* Value) override;
-    HRESULT STDMETHODCALLTYPE get_Input(BSTR* Value) override;
-    HRESULT STDMETHODCALLTYPE get_Output(BSTR* Value) override;
     HRESULT STDMETHODCALLTYPE get_PortNumber(LONG* Value) override;
     HRESULT STDMETHODCALLTYPE put_PortNumber(LONG Value) override;
-    HRESULT STDMETHODCALLTYPE get_ProtocolVersion(LONG* Value) override;
-    HRESULT STDMETHODCALLTYPE get_ReleStatus(LONG* Value) override;
-    HRESULT STDMETHODCALLTYPE put_ReleStatus(LONG Value) override;
-    HRESULT STDMETHODCALLTYPE get_ResultCode(LONG* Value) override;
-    HRESULT STDMETHODCALLTYPE get_ResultDescription(BSTR* Value) override;
-    HRESULT STDMETHODCALLTYPE get_SoftVersion(LONG* Value) override;
     HRESULT STDMETHODCALLTYPE get_Timeout(LONG* Value) override;
     HRESULT STDMETHODCALLTYPE put_Timeout(LONG Value) override;
+    // The relays: a pattern set, read back, or held for a pulse of ToggleTime milliseconds
+    // after which the board turns it back by itself.
+    HRESULT STDMETHODCALLTYPE GetStatus(LONG* Value) override;
+    HRESULT STDMETHODCALLTYPE SetStatus(LONG* Value) override;
+    HRESULT STDMETHODCALLTYPE get_ReleStatus(LONG* Value) override;
+    HRESULT STDMETHODCALLTYPE put_ReleStatus(LONG Value) override;
+    HRESULT STDMETHODCALLTYPE ToggleStatus(LONG* Value) override;
     HRESULT STDMETHODCALLTYPE get_ToggleTime(LONG* Value) override;
     HRESULT STDMETHODCALLTYPE put_ToggleTime(LONG Value) override;
+    // What the last member left: its result, and the frames sent and received.
+    HRESULT STDMETHODCALLTYPE get_ResultCode(LONG* Value) override;
+    HRESULT STDMETHODCALLTYPE get_ResultDescription(BSTR* Value) override;
+    HRESULT STDMETHODCALLTYPE get_Output(BSTR* Value) override;
+    HRESULT STDMETHODCALLTYPE get_Input(BSTR* Value) override;
+    // The board's identification.
+    HRESULT STDMETHODCALLTYPE GetDeviceMetrics(LONG* Value) override;
+    HRESULT STDMETHODCALLTYPE get_DeviceType(LONG* Value) override;
+    HRESULT STDMETHODCALLTYPE get_DeviceSubType(LONG* Value) override;
+    HRESULT STDMETHODCALLTYPE get_ProtocolVersion(LONG* Value) override;
+    HRESULT STDMETHODCALLTYPE get_SoftVersion(LONG* Value) override;
+    HRESULT STDMETHODCALLTYPE get_DeviceNumber(LONG* Value) override;
+    // The module's version.
     HRESULT STDMETHODCALLTYPE get_Version(BSTR* Value) override;
 
     std::unique_ptr<TDriver> Driver;
@@ -61,6 +65,9 @@ private:
     // A getter of a number or a text; null out-pointers are refused before anything runs.
     template <class Body> HRESULT GetNumber(LONG* value, Body&& body);
     template <class Body> HRESULT GetText(BSTR* value, Body&& body);
+    // A setter of an unsigned field: a value above limit, or a negative one, is refused with
+    // ERangeError before the field changes.
+    template <class Field> HRESULT PutUnsigned(LONG value, uint32_t limit, Field& field);
 };
 
 // Start-up of the server in module: the server name "Addin", the module's type library and the

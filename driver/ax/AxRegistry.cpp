@@ -58,7 +58,7 @@ public:
                              nullptr, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
             subkeys > 0)
             return TAxKeyRemoval::KeptForSubkeys;
-        handle.Close();
+        handle.Reset();
         status = RegDeleteKeyW(root.Get(), key.c_str());
         return status == ERROR_SUCCESS          ? TAxKeyRemoval::Removed
                : status == ERROR_FILE_NOT_FOUND ? TAxKeyRemoval::Absent

@@ -126,20 +126,15 @@ void TComm::SetLineSettings(uint32_t baud) {
     dcb.ByteSize = 8;
     dcb.Parity = NOPARITY;
     dcb.StopBits = ONESTOPBIT;
-    // The flag word is exactly 1: binary mode, and nothing else.
+    // The flag word is exactly 1: binary mode, and nothing else. No parity check and no
+    // character replacement; no flow control of either kind; DTR and RTS in the driver's own
+    // hands, since it switches RTS for every frame.
     dcb.fBinary = 1;
-    dcb.fParity = 0;
-    dcb.fOutxCtsFlow = 0;
-    dcb.fOutxDsrFlow = 0;
+    dcb.fParity = dcb.fErrorChar = dcb.fNull = dcb.fAbortOnError = 0;
+    dcb.fOutxCtsFlow = dcb.fOutxDsrFlow = dcb.fDsrSensitivity = 0;
+    dcb.fOutX = dcb.fInX = dcb.fTXContinueOnXoff = 0;
     dcb.fDtrControl = DTR_CONTROL_DISABLE;
-    dcb.fDsrSensitivity = 0;
-    dcb.fTXContinueOnXoff = 0;
-    dcb.fOutX = 0;
-    dcb.fInX = 0;
-    dcb.fErrorChar = 0;
-    dcb.fNull = 0;
     dcb.fRtsControl = RTS_CONTROL_DISABLE;
-    dcb.fAbortOnError = 0;
     dcb.fDummy2 = 0;
     Check(SetCommState(Handle, &dcb));
 }

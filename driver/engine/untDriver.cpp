@@ -198,13 +198,10 @@ void TDriver::DecodeAnswer(const std::string& payload) {
     // The answer's own code decides, not the command we sent.
     switch (code) {
     case CMD_SET_STATUS:
-        DecodeSetStatusAnswer(data);
-        break;
     case CMD_TOGGLE_STATUS:
-        DecodeToggleStatusAnswer(data);
-        break;
     case CMD_GET_STATUS:
-        DecodeGetStatusAnswer(data);
+        // All three answer with the relay pattern the board now has.
+        DecodeStatusAnswer(data);
         break;
     case CMD_DEVICE_METRICS:
         DecodeDeviceMetricsAnswer(data);
@@ -214,17 +211,7 @@ void TDriver::DecodeAnswer(const std::string& payload) {
     }
 }
 
-void TDriver::DecodeSetStatusAnswer(const std::string& data) {
-    CheckMinLength(data, 1);
-    ReleStatus = ByteAt(data, 0);
-}
-
-void TDriver::DecodeToggleStatusAnswer(const std::string& data) {
-    CheckMinLength(data, 1);
-    ReleStatus = ByteAt(data, 0);
-}
-
-void TDriver::DecodeGetStatusAnswer(const std::string& data) {
+void TDriver::DecodeStatusAnswer(const std::string& data) {
     CheckMinLength(data, 1);
     ReleStatus = ByteAt(data, 0);
 }

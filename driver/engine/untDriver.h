@@ -78,8 +78,6 @@ private:
     int Exchange(const std::string& payload);
     // Checks the board's result byte and hands the data to the command's decoder; raises.
     void DecodeAnswer(const std::string& payload);
-    void DecodeSetStatusAnswer(const std::string& data);
-    void DecodeToggleStatusAnswer(const std::string& data);
-    void DecodeGetStatusAnswer(const std::string& data);
+    void DecodeStatusAnswer(const std::string& data);
     void DecodeDeviceMetricsAnswer(const std::string& data);
 };
