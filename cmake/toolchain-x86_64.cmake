@@ -1,13 +1,3 @@
 # Cross-compiles for Windows with MinGW-w64 (x86_64).
-# The posix thread model: GoogleTest needs std::mutex.
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(KORVEX_TRIPLE x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${KORVEX_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${KORVEX_TRIPLE}-g++-posix)
-set(CMAKE_RC_COMPILER ${KORVEX_TRIPLE}-windres)
-set(KORVEX_WIDL ${KORVEX_TRIPLE}-widl)
-set(CMAKE_FIND_ROOT_PATH /usr/${KORVEX_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)
