@@ -2,24 +2,24 @@
 
 #include <iterator>
 
-std::wstring Cp1251ToWide(const std::string& text) {
+std::wstring CodePageToWide(const std::string& text, UINT codePage) {
     if (text.empty())
         return std::wstring();
     const int size = static_cast<int>(text.size());
-    const int length = MultiByteToWideChar(kTextCodePage, 0, text.data(), size, nullptr, 0);
+    const int length = MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0);
     std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(kTextCodePage, 0, text.data(), size, &wide[0], length);
+    MultiByteToWideChar(codePage, 0, text.data(), size, &wide[0], length);
     return wide;
 }
 
-std::string WideToCp1251(const std::wstring& text) {
+std::string WideToCodePage(const std::wstring& text, UINT codePage) {
     if (text.empty())
         return std::string();
     const int length = static_cast<int>(text.size());
     const int size =
-        WideCharToMultiByte(kTextCodePage, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+        WideCharToMultiByte(codePage, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
     std::string bytes(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(kTextCodePage, 0, text.data(), length, &bytes[0], size, nullptr, nullptr);
+    WideCharToMultiByte(codePage, 0, text.data(), length, &bytes[0], size, nullptr, nullptr);
     return bytes;
 }
 

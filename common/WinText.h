@@ -10,10 +10,19 @@
 // The code page of the programs' own texts and files, on every system.
 constexpr UINT kTextCodePage = 1251;
 
+// Text in codePage as UTF-16.
+std::wstring CodePageToWide(const std::string& text, UINT codePage);
+// UTF-16 as text in codePage; a character that the code page lacks becomes its default one.
+std::string WideToCodePage(const std::wstring& text, UINT codePage);
+
 // cp1251 text as UTF-16.
-std::wstring Cp1251ToWide(const std::string& text);
+inline std::wstring Cp1251ToWide(const std::string& text) {
+    return CodePageToWide(text, kTextCodePage);
+}
 // UTF-16 as cp1251 text; a character that code page 1251 lacks becomes '?'.
-std::string WideToCp1251(const std::wstring& text);
+inline std::string WideToCp1251(const std::wstring& text) {
+    return WideToCodePage(text, kTextCodePage);
+}
 
 // The system's text for an error number or a result without its closing line break; empty
 // when the system has none.

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "WinText.h"
+
 namespace {
 
 void Write(DWORD which, const std::wstring& text) {
@@ -22,11 +24,7 @@ void Write(DWORD which, const std::wstring& text) {
     UINT codePage = GetConsoleOutputCP();
     if (codePage == 0)
         codePage = GetOEMCP();
-    int size = WideCharToMultiByte(codePage, 0, lines.data(), static_cast<int>(lines.size()),
-                                   nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(codePage, 0, lines.data(), static_cast<int>(lines.size()), &bytes[0], size,
-                        nullptr, nullptr);
+    const std::string bytes = WideToCodePage(lines, codePage);
     WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 

@@ -12,18 +12,13 @@
 
 #include "Operator.h"
 #include "SimControl.h"
+#include "WinText.h"
 #include "fmuMainIds.h"
 
 namespace {
 
 std::string Utf8(const std::string& cp1251) {
-    const std::wstring wide = quintor::Cp1251ToWide(cp1251);
-    const int length = static_cast<int>(wide.size());
-    const int size =
-        WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, &out[0], size, nullptr, nullptr);
-    return out;
+    return WideToCodePage(quintor::Cp1251ToWide(cp1251), CP_UTF8);
 }
 
 void Print(const std::string& cp1251) {
