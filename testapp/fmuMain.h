@@ -34,6 +34,7 @@ public:
     bool HandleDialogMessage(MSG& message);
 
 private:
+    // The window and its dispatch (fmuMain.cpp).
     static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
     static LRESULT CALLBACK PulseTimeProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
@@ -44,7 +45,7 @@ private:
     void Guard(const std::function<void()>& handler);
     void ShowException(const std::exception& error);
 
-    // Event handlers.
+    // Event handlers (fmuMainEvents.cpp).
     void btnOnClick(HWND sender);
     void btnOffClick(HWND sender);
     void btnPulseClick(HWND sender);
@@ -57,9 +58,9 @@ private:
     void edtPulseTimeChange(HWND sender);
     void edtPulseTimeKeyPress(HWND sender, wchar_t& key);
 
-    // The board-operation frame: device buttons off, the driver reconnected on the chosen port,
-    // the button's own steps, the result shown, the buttons on again (also after an error,
-    // which then goes on to the operator without the result being shown).
+    // The board-operation frame (fmuMainEvents.cpp): device buttons off, the driver reconnected on
+    // the chosen port, the button's own steps, the result shown, the buttons on again (also after
+    // an error, which then goes on to the operator without the result being shown).
     void RunBoardOperation(const std::function<void()>& ownSteps);
     void EndBoardOperation(HWND focus);
     void ReconnectDriver();

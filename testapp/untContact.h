@@ -5,17 +5,11 @@
 
 #include <cstdint>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "untText.h"
-
-// A failure of the contact list's file work, in words for the operator.
-class EContactError : public ETextError {
-public:
-    explicit EContactError(const std::wstring& text) : ETextError(text) {}
-};
+#include "untIniFile.h"   // EContactError, the file's reader and writer
+#include "untIniNumber.h" // ContactStrToInt, how a value reads as an integer
 
 // The settings of one contact, copied whole by the window.
 struct TContactRec {
@@ -111,9 +105,3 @@ private:
     // The full path of a settings file that exists but could not be read, or empty.
     std::wstring FUnreadFile;
 };
-
-// Reads an INI value as an integer: optional blanks, an optional sign, then decimal digits
-// (-2147483648 to 2147483647) or "0x"/"0X" and 1 to 8 hexadecimal digits (a 32-bit pattern,
-// 0xFFFFFFFF is -1), then optional blanks; the whole value must be used. Returns false when
-// the value is not such an integer.
-bool ContactStrToInt(const std::string& text, int32_t& value);

@@ -4,22 +4,6 @@
 
 namespace {
 
-// The dispids of the properties the window uses, as the type library Savolin declares them.
-enum : DISPID {
-    kDeviceNumber = 8,
-    kDeviceSubType = 9,
-    kDeviceType = 10,
-    kInput = 11,
-    kOutput = 12,
-    kPortNumber = 13,
-    kProtocolVersion = 14,
-    kReleStatus = 15,
-    kResultCode = 16,
-    kResultDescription = 17,
-    kSoftVersion = 18,
-    kToggleTime = 20,
-};
-
 // "Ошибка OLE " (OLE error), followed by the result in hexadecimal when the system has no text
 const char kOleError[] = "\xCE\xF8\xE8\xE1\xEA\xE0 OLE ";
 
@@ -80,25 +64,6 @@ int32_t TKorvex::Call(TMethod method) {
     return value;
 }
 
-int32_t TKorvex::Connect() {
-    return Call(&IKorvex::Connect);
-}
-int32_t TKorvex::Disconnect() {
-    return Call(&IKorvex::Disconnect);
-}
-int32_t TKorvex::GetDeviceMetrics() {
-    return Call(&IKorvex::GetDeviceMetrics);
-}
-int32_t TKorvex::GetStatus() {
-    return Call(&IKorvex::GetStatus);
-}
-int32_t TKorvex::SetStatus() {
-    return Call(&IKorvex::SetStatus);
-}
-int32_t TKorvex::ToggleStatus() {
-    return Call(&IKorvex::ToggleStatus);
-}
-
 void TKorvex::Invoke(DISPID dispid, WORD flags, DISPPARAMS& params, VARIANT* result) {
     TExcepInfo exception;
     UINT argError = 0;
@@ -110,72 +75,32 @@ void TKorvex::Invoke(DISPID dispid, WORD flags, DISPPARAMS& params, VARIANT* res
         RaiseOleError(hr);
 }
 
-int32_t TKorvex::GetNumber(DISPID dispid) {
+void TKorvex::GetAs(DISPID dispid, VARTYPE type, TVariant& result) {
     DISPPARAMS none{};
-    TVariant result;
     Invoke(dispid, DISPATCH_PROPERTYGET, none, result.Get());
-    HRESULT hr = VariantChangeType(result.Get(), result.Get(), 0, VT_I4);
+    HRESULT hr = VariantChangeType(result.Get(), result.Get(), 0, type);
     if (FAILED(hr))
         RaiseOleError(hr);
+}
+
+int32_t TKorvex::GetNumber(TNumberProperty property) {
+    TVariant result;
+    GetAs(property, VT_I4, result);
     return result.Value().lVal;
 }
 
-std::wstring TKorvex::GetText(DISPID dispid) {
-    DISPPARAMS none{};
+std::wstring TKorvex::GetText(TTextProperty property) {
     TVariant result;
-    Invoke(dispid, DISPATCH_PROPERTYGET, none, result.Get());
-    HRESULT hr = VariantChangeType(result.Get(), result.Get(), 0, VT_BSTR);
-    if (FAILED(hr))
-        RaiseOleError(hr);
+    GetAs(property, VT_BSTR, result);
     return TextOf(result.Value().bstrVal);
 }
 
-void TKorvex::SetNumber(DISPID dispid, int32_t value) {
+void TKorvex::SetNumber(TNumberProperty property, int32_t value) {
     VARIANT argument;
     VariantInit(&argument);
     argument.vt = VT_I4;
     argument.lVal = value;
     DISPID named = DISPID_PROPERTYPUT;
     DISPPARAMS params{&argument, &named, 1, 1};
-    Invoke(dispid, DISPATCH_PROPERTYPUT, params, nullptr);
-}
-
-void TKorvex::SetPortNumber(int32_t value) {
-    SetNumber(kPortNumber, value);
-}
-int32_t TKorvex::ReleStatus() {
-    return GetNumber(kReleStatus);
-}
-void TKorvex::SetReleStatus(int32_t value) {
-    SetNumber(kReleStatus, value);
-}
-void TKorvex::SetToggleTime(int32_t value) {
-    SetNumber(kToggleTime, value);
-}
-int32_t TKorvex::ResultCode() {
-    return GetNumber(kResultCode);
-}
-std::wstring TKorvex::ResultDescription() {
-    return GetText(kResultDescription);
-}
-std::wstring TKorvex::Input() {
-    return GetText(kInput);
-}
-std::wstring TKorvex::Output() {
-    return GetText(kOutput);
-}
-int32_t TKorvex::DeviceType() {
-    return GetNumber(kDeviceType);
-}
-int32_t TKorvex::DeviceSubType() {
-    return GetNumber(kDeviceSubType);
-}
-int32_t TKorvex::ProtocolVersion() {
-    return GetNumber(kProtocolVersion);
-}
-int32_t TKorvex::SoftVersion() {
-    return GetNumber(kSoftVersion);
-}
-int32_t TKorvex::DeviceNumber() {
-    return GetNumber(kDeviceNumber);
+    Invoke(property, DISPATCH_PROPERTYPUT, params, nullptr);
 }

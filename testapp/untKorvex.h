@@ -28,39 +28,37 @@ public:
     TKorvex(const TKorvex&) = delete;
     TKorvex& operator=(const TKorvex&) = delete;
 
-    // The six methods the window calls; each returns the method's Value and raises EOleError
-    // when the method fails with an HRESULT.
-    int32_t Connect();
-    int32_t Disconnect();
-    int32_t GetDeviceMetrics();
-    int32_t GetStatus();
-    int32_t SetStatus();
-    int32_t ToggleStatus();
-
-    // Properties through IDispatch::Invoke; a failed call raises EOleError.
-    void SetPortNumber(int32_t value);
-    int32_t ReleStatus();
-    void SetReleStatus(int32_t value);
-    void SetToggleTime(int32_t value);
-    int32_t ResultCode();
-    std::wstring ResultDescription();
-    std::wstring Input();
-    std::wstring Output();
-    int32_t DeviceType();
-    int32_t DeviceSubType();
-    int32_t ProtocolVersion();
-    int32_t SoftVersion();
-    int32_t DeviceNumber();
-
-private:
+    // One of IKorvex's methods through the vtable, for example &IKorvex::SetStatus; returns the
+    // method's Value and raises EOleError when the method fails with an HRESULT.
     using TMethod = HRESULT (STDMETHODCALLTYPE IKorvex::*)(LONG*);
     int32_t Call(TMethod method);
+
+    // The properties the window uses, by their dispids in the type library Savolin: those that
+    // hold a number, and those that hold a text.
+    enum TNumberProperty : DISPID {
+        DeviceNumber = 8,
+        DeviceSubType = 9,
+        DeviceType = 10,
+        PortNumber = 13,
+        ProtocolVersion = 14,
+        ReleStatus = 15,
+        ResultCode = 16,
+        SoftVersion = 18,
+        ToggleTime = 20,
+    };
+    enum TTextProperty : DISPID { Input = 11, Output = 12, ResultDescription = 17 };
+
+    // Properties through IDispatch::Invoke; a failed call raises EOleError.
+    int32_t GetNumber(TNumberProperty property);
+    void SetNumber(TNumberProperty property, int32_t value);
+    std::wstring GetText(TTextProperty property);
+
+private:
     // IKorvex, asked for at the first method call and kept.
     IKorvex& Interface();
     void Invoke(DISPID dispid, WORD flags, DISPPARAMS& params, VARIANT* result);
-    int32_t GetNumber(DISPID dispid);
-    std::wstring GetText(DISPID dispid);
-    void SetNumber(DISPID dispid, int32_t value);
+    // Reads a property into result, converted to type.
+    void GetAs(DISPID dispid, VARTYPE type, TVariant& result);
 
     TComPtr<IUnknown> FObject;
     TComPtr<IDispatch> FDispatch;
