@@ -74,7 +74,7 @@ void TfmMain::btnOnClick(HWND) {
     RunBoardOperation([this] {
         FReleStatus = RelaysOn(FReleStatus, FContact.Mask);
         FDriver->SetNumber(TKorvex::ReleStatus, FReleStatus);
-        FDriver->Call(&IKorvex::SetStatus);
+        FDriver->SetStatus();
     });
 }
 
@@ -82,7 +82,7 @@ void TfmMain::btnOffClick(HWND) {
     RunBoardOperation([this] {
         FReleStatus = RelaysOff(FReleStatus, FContact.Mask);
         FDriver->SetNumber(TKorvex::ReleStatus, FReleStatus);
-        FDriver->Call(&IKorvex::SetStatus);
+        FDriver->SetStatus();
     });
 }
 
@@ -91,20 +91,20 @@ void TfmMain::btnPulseClick(HWND) {
         // The pulse pattern is not remembered: the board turns it back by itself.
         FDriver->SetNumber(TKorvex::ReleStatus, RelaysOn(FReleStatus, FContact.Mask));
         FDriver->SetNumber(TKorvex::ToggleTime, PulseTimeOf(TextOf(Control(ctl::edtPulseTime))));
-        FDriver->Call(&IKorvex::ToggleStatus);
+        FDriver->ToggleStatus();
     });
 }
 
 void TfmMain::btnAllOffClick(HWND) {
     RunBoardOperation([this] {
         FDriver->SetNumber(TKorvex::ReleStatus, 0);
-        FDriver->Call(&IKorvex::SetStatus);
+        FDriver->SetStatus();
     });
 }
 
 void TfmMain::btnGetStatusClick(HWND) {
     RunBoardOperation([this] {
-        if (FDriver->Call(&IKorvex::GetStatus) == 0) {
+        if (FDriver->GetStatus() == 0) {
             const int32_t status = FDriver->GetNumber(TKorvex::ReleStatus);
             FReleStatus = static_cast<uint8_t>(status);
             SetText(Control(ctl::edtStatus), std::to_wstring(status));
@@ -114,7 +114,7 @@ void TfmMain::btnGetStatusClick(HWND) {
 
 void TfmMain::btnGetDeviceMetricsClick(HWND) {
     RunBoardOperation([this] {
-        if (FDriver->Call(&IKorvex::GetDeviceMetrics) != 0)
+        if (FDriver->GetDeviceMetrics() != 0)
             return;
         std::string text;
         for (const TMetricLine& line : kMetricLines)
@@ -178,11 +178,11 @@ void TfmMain::EndBoardOperation(HWND focus) {
 }
 
 void TfmMain::ReconnectDriver() {
-    FDriver->Call(&IKorvex::Disconnect);
+    FDriver->Disconnect();
     const auto port =
         static_cast<int32_t>(SendMessageW(Control(ctl::cbPortNumber), CB_GETCURSEL, 0, 0));
     FDriver->SetNumber(TKorvex::PortNumber, port + 1); // no port chosen gives 0
-    FDriver->Call(&IKorvex::Connect);
+    FDriver->Connect();
 }
 
 void TfmMain::EnableButtons(bool enabled) {

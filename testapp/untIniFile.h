@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "WinHolders.h"
 #include "untText.h"
 
 // A failure of the contact list's file work, in words for the operator.
@@ -28,13 +29,11 @@ bool IniFileExists(const std::wstring& path);
 // system. So they read a UTF-16 copy of it, made in the temporary folder and removed when the
 // reader goes. A file that carries a Unicode mark of its own is copied as it is, and reads as
 // the platform reads it.
-class TIniReader {
+class TIniReader : TNoCopy {
 public:
     // Reads the existing file at path whole and makes the copy; fileName is the name the errors
     // give. Raises EContactError when the file cannot be read or the copy cannot be made.
     TIniReader(const std::wstring& path, const std::wstring& fileName);
-    TIniReader(const TIniReader&) = delete;
-    TIniReader& operator=(const TIniReader&) = delete;
     ~TIniReader();
 
     // The names of all sections, in the order in which they stand in the file.
@@ -59,12 +58,10 @@ private:
 // unless it has replaced the target. The profile functions write it as UTF-16 (it starts with the
 // Unicode mark), and it is put down in code page 1251 before it replaces the target. Every
 // failure raises EContactError naming the target; the target is then left as it was.
-class TIniWriter {
+class TIniWriter : TNoCopy {
 public:
     // Makes the empty temporary file beside target (a full path).
     explicit TIniWriter(const std::wstring& target);
-    TIniWriter(const TIniWriter&) = delete;
-    TIniWriter& operator=(const TIniWriter&) = delete;
     ~TIniWriter();
 
     // Writes value, in code page 1251, as key of section.

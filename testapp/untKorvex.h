@@ -28,10 +28,14 @@ public:
     TKorvex(const TKorvex&) = delete;
     TKorvex& operator=(const TKorvex&) = delete;
 
-    // One of IKorvex's methods through the vtable, for example &IKorvex::SetStatus; returns the
-    // method's Value and raises EOleError when the method fails with an HRESULT.
-    using TMethod = HRESULT (STDMETHODCALLTYPE IKorvex::*)(LONG*);
-    int32_t Call(TMethod method);
+    // The control's methods through the IKorvex vtable: each returns the method's Value and
+    // raises EOleError when the method fails with an HRESULT.
+    int32_t Connect() { return Call(&IKorvex::Connect); }
+    int32_t Disconnect() { return Call(&IKorvex::Disconnect); }
+    int32_t GetStatus() { return Call(&IKorvex::GetStatus); }
+    int32_t SetStatus() { return Call(&IKorvex::SetStatus); }
+    int32_t ToggleStatus() { return Call(&IKorvex::ToggleStatus); }
+    int32_t GetDeviceMetrics() { return Call(&IKorvex::GetDeviceMetrics); }
 
     // The properties the window uses, by their dispids in the type library Savolin: those that
     // hold a number, and those that hold a text.
@@ -54,6 +58,8 @@ public:
     std::wstring GetText(TTextProperty property);
 
 private:
+    using TMethod = HRESULT (STDMETHODCALLTYPE IKorvex::*)(LONG*);
+    int32_t Call(TMethod method);
     // IKorvex, asked for at the first method call and kept.
     IKorvex& Interface();
     void Invoke(DISPID dispid, WORD flags, DISPPARAMS& params, VARIANT* result);
