@@ -542,9 +542,11 @@ TEST_P(HalfDuplex, ExchangeFollowsTheHalfDuplexDiscipline) {
         const auto& frame = frames[exchange];
         const double ms = 1e6;
         EXPECT_LE(purge, cleared);
-        EXPECT_GE((frame.startNs - cleared) / ms, 18.0);
+        // The board stamps a byte when it reads it, which a loaded machine may delay by a few
+        // milliseconds: the bounds tell the pauses (20 and 30 ms) from none and from each other.
+        EXPECT_GE((frame.startNs - cleared) / ms, 15.0);
         EXPECT_LT((frame.startNs - cleared) / ms, 200.0);
-        EXPECT_GE((set - frame.endNs) / ms, 28.0);
+        EXPECT_GE((set - frame.endNs) / ms, 25.0);
         EXPECT_LT((set - frame.endNs) / ms, 200.0);
         EXPECT_GE(answers[exchange].startNs, set);
         // RTS stays set until the next exchange purges the port.
