@@ -2,24 +2,23 @@
 
 #include <algorithm>
 
+#include "AxQuery.h"
+
 namespace {
 
 // Enumerates one connection point. It holds a reference to the point, and so to the object.
 class TEnumOnePoint final : public IEnumConnectionPoints {
 public:
-    explicit TEnumOnePoint(IConnectionPoint* point, ULONG position = 0)
-        : point_(TComPtr<IConnectionPoint>::Borrow(point)), position_(position) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    // Gives out a new enumerator of point that stands at position: E_POINTER without out.
+    static HRESULT Make(IConnectionPoint* point, ULONG position, IEnumConnectionPoints** out) {
         if (!out)
             return E_POINTER;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IEnumConnectionPoints)) {
-            *out = static_cast<IEnumConnectionPoints*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
+        *out = new TEnumOnePoint(point, position);
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        return AxQuerySingle<IEnumConnectionPoints>(this, iid, out);
     }
     ULONG STDMETHODCALLTYPE AddRef() override {
         return static_cast<ULONG>(InterlockedIncrement(&refCount_));
@@ -55,13 +54,12 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Clone(IEnumConnectionPoints** out) override {
-        if (!out)
-            return E_POINTER;
-        *out = new TEnumOnePoint(point_.Get(), position_);
-        return S_OK;
+        return Make(point_.Get(), position_, out);
     }
 
 private:
+    TEnumOnePoint(IConnectionPoint* point, ULONG position)
+        : point_(TComPtr<IConnectionPoint>::Borrow(point)), position_(position) {}
     ~TEnumOnePoint() = default;
 
     TComPtr<IConnectionPoint> point_;
@@ -72,23 +70,15 @@ private:
 } // namespace
 
 HRESULT TAxPropertyNotifyPoint::QueryInterface(REFIID iid, void** out) {
-    if (!out)
-        return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IConnectionPoint)) {
-        *out = static_cast<IConnectionPoint*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
+    return AxQuerySingle<IConnectionPoint>(this, iid, out);
 }
 
 ULONG TAxPropertyNotifyPoint::AddRef() {
-    return AxControllingUnknown(control_)->AddRef();
+    return control_.ControllingUnknown()->AddRef();
 }
 
 ULONG TAxPropertyNotifyPoint::Release() {
-    return AxControllingUnknown(control_)->Release();
+    return control_.ControllingUnknown()->Release();
 }
 
 HRESULT TAxPropertyNotifyPoint::GetConnectionInterface(IID* iid) {
@@ -101,8 +91,8 @@ HRESULT TAxPropertyNotifyPoint::GetConnectionInterface(IID* iid) {
 HRESULT TAxPropertyNotifyPoint::GetConnectionPointContainer(IConnectionPointContainer** out) {
     if (!out)
         return E_POINTER;
-    return AxControllingUnknown(control_)->QueryInterface(IID_IConnectionPointContainer,
-                                                          reinterpret_cast<void**>(out));
+    return control_.ControllingUnknown()->QueryInterface(IID_IConnectionPointContainer,
+                                                         reinterpret_cast<void**>(out));
 }
 
 HRESULT TAxPropertyNotifyPoint::Advise(IUnknown* sink, DWORD* cookie) {
@@ -134,17 +124,8 @@ HRESULT TAxPropertyNotifyPoint::EnumConnections(IEnumConnections** out) {
     return E_NOTIMPL;
 }
 
-IUnknown* TAxConnections::Find(REFIID iid) {
-    if (IsEqualIID(iid, IID_IConnectionPointContainer))
-        return static_cast<IConnectionPointContainer*>(this);
-    return nullptr;
-}
-
 HRESULT TAxConnections::EnumConnectionPoints(IEnumConnectionPoints** out) {
-    if (!out)
-        return E_POINTER;
-    *out = new TEnumOnePoint(&propertyNotify_);
-    return S_OK;
+    return TEnumOnePoint::Make(&propertyNotify_, 0, out);
 }
 
 HRESULT TAxConnections::FindConnectionPoint(REFIID iid, IConnectionPoint** out) {

@@ -14,7 +14,7 @@
 // lives inside the control object and keeps that object alive while it is referenced.
 class TAxPropertyNotifyPoint final : public IConnectionPoint {
 public:
-    explicit TAxPropertyNotifyPoint(TAxControl& control) : control_(control) {}
+    explicit TAxPropertyNotifyPoint(TAxPartOwner& control) : control_(control) {}
     TAxPropertyNotifyPoint(const TAxPropertyNotifyPoint&) = delete;
     TAxPropertyNotifyPoint& operator=(const TAxPropertyNotifyPoint&) = delete;
 
@@ -33,16 +33,15 @@ private:
         DWORD cookie;
         TComPtr<IPropertyNotifySink> sink;
     };
-    TAxControl& control_;
+    TAxPartOwner& control_;
     std::vector<TConnection> connections_;
     DWORD nextCookie_ = 1;
 };
 
 class TAxConnections final : public TAxPart<IConnectionPointContainer> {
 public:
-    explicit TAxConnections(TAxControl& control) : TAxPart(control), propertyNotify_(control) {}
+    explicit TAxConnections(TAxPartOwner& control) : TAxPart(control), propertyNotify_(control) {}
 
-    IUnknown* Find(REFIID iid);
     TAxPropertyNotifyPoint& PropertyNotify() { return propertyNotify_; }
 
     HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** out) override;

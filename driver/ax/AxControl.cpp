@@ -5,13 +5,12 @@
 #include <stdexcept>
 #include <string>
 
+#include "AxClassEntry.h"
 #include "AxFactory.h"
+#include "AxQuery.h"
 #include "AxServer.h"
+#include "AxTypeInfo.h"
 #include "WinText.h"
-
-IUnknown* AxControllingUnknown(TAxControl& control) {
-    return control.ControllingUnknown();
-}
 
 TAxControl::TAxControl(IUnknown* outer, REFCLSID classId, REFIID dualIid,
                        std::unique_ptr<TAxWindowControl> window, DWORD safetyOptions)
@@ -39,7 +38,7 @@ IUnknown* TAxControl::FindInterface(REFIID iid) {
 }
 
 DWORD TAxControl::MiscStatus() const {
-    const TAxControlFactory* factory = TAxServer::Instance().FactoryOf(classId_);
+    const TAxClassEntry* factory = TAxServer::Instance().FactoryOf(classId_);
     return factory ? factory->MiscStatus() : AX_CONTROL_MISC_STATUS;
 }
 
@@ -107,7 +106,7 @@ HRESULT TAxControl::ReportFailure(HRESULT failure) const {
     TComPtr<ICreateErrorInfo> created;
     TComPtr<IErrorInfo> info;
     if (SUCCEEDED(CreateErrorInfo(created.Put()))) {
-        const TAxControlFactory* factory = TAxServer::Instance().FactoryOf(classId_);
+        const TAxClassEntry* factory = TAxServer::Instance().FactoryOf(classId_);
         std::wstring source = factory ? factory->ProgId() : std::wstring();
         std::wstring description = FailureText(failure);
         created->SetGUID(dualIid_);
@@ -121,14 +120,7 @@ HRESULT TAxControl::ReportFailure(HRESULT failure) const {
 }
 
 HRESULT STDMETHODCALLTYPE TAxControl::TInnerUnknown::QueryInterface(REFIID iid, void** out) {
-    if (!out)
-        return E_POINTER;
-    IUnknown* found = owner_.FindInterface(iid);
-    *out = found;
-    if (!found)
-        return E_NOINTERFACE;
-    found->AddRef();
-    return S_OK;
+    return AxAnswerQuery(owner_.FindInterface(iid), out);
 }
 
 ULONG STDMETHODCALLTYPE TAxControl::TInnerUnknown::AddRef() {
@@ -172,22 +164,12 @@ HRESULT TAxControl::DispatchIDsOfNames(REFIID riid, LPOLESTR* names, UINT count,
 }
 
 UINT TAxControl::PutParameterCount(DISPID id) const {
-    TYPEATTR* attributes = nullptr;
-    if (FAILED(dualTypeInfo_->GetTypeAttr(&attributes)))
-        return UINT_MAX;
-    UINT functions = attributes->cFuncs;
-    dualTypeInfo_->ReleaseTypeAttr(attributes);
-    for (UINT i = 0; i < functions; ++i) {
-        FUNCDESC* function = nullptr;
-        if (FAILED(dualTypeInfo_->GetFuncDesc(i, &function)))
-            continue;
-        bool isPut = function->memid == id && function->invkind == INVOKE_PROPERTYPUT;
-        UINT count = static_cast<UINT>(function->cParams);
-        dualTypeInfo_->ReleaseFuncDesc(function);
-        if (isPut)
-            return count;
-    }
-    return UINT_MAX; // no such put: the dispatch itself refuses it
+    UINT count = UINT_MAX; // no such put: the dispatch itself refuses it
+    AxEachFunction(dualTypeInfo_.Get(), [&](const FUNCDESC& function) {
+        if (count == UINT_MAX && function.memid == id && function.invkind == INVOKE_PROPERTYPUT)
+            count = static_cast<UINT>(function.cParams);
+    });
+    return count;
 }
 
 HRESULT TAxControl::DispatchInvoke(DISPID id, REFIID riid, WORD flags, DISPPARAMS* params,

@@ -19,39 +19,32 @@
 #include "AxView.h"
 #include "AxWindow.h"
 
-class TAxControl {
+class TAxControl : public TAxPartOwner {
 public:
     TAxControl(const TAxControl&) = delete;
     TAxControl& operator=(const TAxControl&) = delete;
 
     // The object's own IUnknown, which owns its lifetime; an aggregating object holds this one.
     IUnknown* InnerUnknown() { return &inner_; }
-    // The object itself, or the object that aggregates it.
-    IUnknown* ControllingUnknown() const { return controlling_; }
 
-    // What the OLE parts share.
-    const CLSID& ClassId() const { return classId_; }
-    const IID& DualIid() const { return dualIid_; }
-    ITypeInfo* DualTypeInfo() const { return dualTypeInfo_.Get(); }
-    // The misc status registered for the class.
-    DWORD MiscStatus() const;
-    // The IObjectSafety options the object supports: none, or AX_SAFETY_OPTIONS.
-    DWORD SafetyOptions() const { return safetyOptions_; }
-    TAxWindowControl& Window() { return *window_; }
-    TAxView& View() { return view_; }
-    TAxConnections& Connections() { return connections_; }
-    // Whether the saved state differs from the current one.
-    bool Modified() const { return modified_; }
-    void SetModified(bool modified) { modified_ = modified; }
-    // The window control's extent in HIMETRIC, for DVASPECT_CONTENT only.
-    HRESULT GetExtent(DWORD aspect, SIZEL* size);
-    HRESULT SetExtent(DWORD aspect, const SIZEL* size);
-    // Tells the container that the picture changed.
-    void ViewChanged() { view_.SendViewChange(); }
-
+    // TAxPartOwner: what the OLE parts share.
+    IUnknown* ControllingUnknown() const override { return controlling_; }
+    const CLSID& ClassId() const override { return classId_; }
+    const IID& DualIid() const override { return dualIid_; }
+    ITypeInfo* DualTypeInfo() const override { return dualTypeInfo_.Get(); }
+    DWORD MiscStatus() const override;
+    DWORD SafetyOptions() const override { return safetyOptions_; }
+    TAxWindowControl& Window() override { return *window_; }
+    IViewObject* ViewObject() override { return &view_; }
+    IConnectionPoint* PropertyNotifyPoint() override { return &connections_.PropertyNotify(); }
+    bool Modified() const override { return modified_; }
+    void SetModified(bool modified) override { modified_ = modified; }
+    HRESULT GetExtent(DWORD aspect, SIZEL* size) override;
+    HRESULT SetExtent(DWORD aspect, const SIZEL* size) override;
+    void ViewChanged() override { view_.SendViewChange(); }
     // IDispatch::Invoke of the dual interface.
     HRESULT DispatchInvoke(DISPID id, REFIID riid, WORD flags, DISPPARAMS* params, VARIANT* result,
-                           EXCEPINFO* exception, UINT* argError);
+                           EXCEPINFO* exception, UINT* argError) override;
 
 protected:
     // outer: the aggregating object, or null. classId: the object's class. dualIid: the dual

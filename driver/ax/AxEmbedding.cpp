@@ -1,9 +1,7 @@
 #include "AxEmbedding.h"
 
-#include "AxConnection.h"
-#include "AxControl.h"
-#include "AxServer.h"
-#include "AxView.h"
+#include <olectl.h>
+
 #include "AxWindow.h"
 
 namespace {
@@ -20,18 +18,10 @@ template <class T> TComPtr<T> Query(IUnknown* object, REFIID iid) {
 TAxEmbedding::~TAxEmbedding() = default;
 
 IUnknown* TAxEmbedding::Find(REFIID iid) {
-    if (IsEqualIID(iid, IID_IOleObject))
-        return static_cast<IOleObject*>(this);
-    if (IsEqualIID(iid, IID_IOleControl))
-        return static_cast<IOleControl*>(this);
     // IOleWindow is the base of both in-place interfaces; the in-place object answers for it.
-    if (IsEqualIID(iid, IID_IOleWindow) || IsEqualIID(iid, IID_IOleInPlaceObject))
+    if (IsEqualIID(iid, IID_IOleWindow))
         return static_cast<IOleInPlaceObject*>(this);
-    if (IsEqualIID(iid, IID_IOleInPlaceActiveObject))
-        return static_cast<IOleInPlaceActiveObject*>(this);
-    if (IsEqualIID(iid, IID_IQuickActivate))
-        return static_cast<IQuickActivate*>(this);
-    return nullptr;
+    return TAxPart::Find(iid);
 }
 
 // --- IOleObject -----------------------------------------------------------------------------
@@ -352,11 +342,11 @@ HRESULT TAxEmbedding::QuickActivate(QACONTAINER* container, QACONTROL* control) 
         return E_INVALIDARG;
     SetClientSite(container->pClientSite);
     if (container->pAdviseSink)
-        control_.View().SetAdvise(DVASPECT_CONTENT, 0, container->pAdviseSink);
+        control_.ViewObject()->SetAdvise(DVASPECT_CONTENT, 0, container->pAdviseSink);
     control->dwPropNotifyCookie = 0;
     if (container->pPropertyNotifySink)
-        control_.Connections().PropertyNotify().Advise(container->pPropertyNotifySink,
-                                                       &control->dwPropNotifyCookie);
+        control_.PropertyNotifyPoint()->Advise(container->pPropertyNotifySink,
+                                               &control->dwPropNotifyCookie);
     control->dwMiscStatus = control_.MiscStatus();
     control->dwViewStatus = 0;
     control->dwEventCookie = 0;

@@ -4,7 +4,9 @@
 #include <exception>
 #include <stdexcept>
 
+#include "AxQuery.h"
 #include "AxServer.h"
+#include "AxTypeInfo.h"
 #include "WinHolders.h"
 #include "WinText.h"
 
@@ -14,25 +16,16 @@ std::string AxFormat(const char* message, const char* name) {
     return text;
 }
 
-std::wstring AxGuidText(REFGUID guid) {
-    wchar_t text[40] = {};
-    StringFromGUID2(guid, text, 40);
-    return text;
-}
-
 namespace {
 
 // The default interface of a coclass, or IID_NULL when it names none.
 IID DefaultInterfaceOf(ITypeInfo* coclass) {
-    TYPEATTR* attr = nullptr;
-    if (FAILED(coclass->GetTypeAttr(&attr)))
-        return IID_NULL;
-    WORD count = attr->cImplTypes;
-    coclass->ReleaseTypeAttr(attr);
+    const UINT count = AxTypeCount(coclass, &TYPEATTR::cImplTypes);
     for (UINT i = 0; i < count; ++i) {
         INT flags = 0;
         HREFTYPE ref = 0;
         TComPtr<ITypeInfo> implemented;
+        TYPEATTR* attr = nullptr;
         if (FAILED(coclass->GetImplTypeFlags(i, &flags)) ||
             (flags & (IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE)) != IMPLTYPEFLAG_FDEFAULT ||
             FAILED(coclass->GetRefTypeOfImplType(i, &ref)) ||
@@ -96,15 +89,7 @@ std::wstring TAxControlFactory::ProgId() const {
 }
 
 HRESULT STDMETHODCALLTYPE TAxControlFactory::QueryInterface(REFIID iid, void** out) {
-    if (!out)
-        return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory)) {
-        *out = static_cast<IClassFactory*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
+    return AxQuerySingle<IClassFactory>(this, iid, out);
 }
 
 ULONG STDMETHODCALLTYPE TAxControlFactory::AddRef() {

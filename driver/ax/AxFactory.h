@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "AxClassEntry.h"
 #include "AxRegistry.h"
 
 using TAxCreateFunction = HRESULT (*)(IUnknown* outer, REFIID iid, void** out);
@@ -36,7 +37,7 @@ constexpr DWORD AX_CONTROL_MISC_STATUS = OLEMISC_RECOMPOSEONRESIZE | OLEMISC_CAN
                                          OLEMISC_INSIDEOUT | OLEMISC_ACTIVATEWHENVISIBLE |
                                          OLEMISC_SETCLIENTSITEFIRST;
 
-class TAxControlFactory final : public IClassFactory {
+class TAxControlFactory final : public TAxClassEntry {
 public:
     // Reads the class's name, description and default interface from the server's type
     // library. Raises std::runtime_error when they do not agree with the class.
@@ -54,20 +55,20 @@ public:
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override;
     HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override;
 
-    const CLSID& ClassId() const { return class_.classId; }
+    const CLSID& ClassId() const override { return class_.classId; }
     const std::wstring& ClassName() const { return className_; }
     const std::wstring& Description() const { return description_; }
-    std::wstring ProgId() const;
-    DWORD MiscStatus() const { return class_.miscStatus | AX_CONTROL_MISC_STATUS; }
+    std::wstring ProgId() const override;
+    DWORD MiscStatus() const override { return class_.miscStatus | AX_CONTROL_MISC_STATUS; }
     const std::vector<TAxVerb>& Verbs() const { return verbs_; }
 
     // Writes the class's registry entries in order; raises std::runtime_error at the first
     // that fails, leaving those written.
-    void Register(TAxRegistry& registry) const;
+    void Register(TAxRegistry& registry) const override;
     // Deletes the class's keys, deepest first; keys that are missing or have subkeys stay. The
     // ProgID's keys, which both architectures share, stay while the other architecture's view
     // still registers the class. Returns false when a key could not be deleted.
-    bool Unregister(TAxRegistry& registry) const;
+    bool Unregister(TAxRegistry& registry) const override;
 
 private:
     struct Entry {
@@ -86,5 +87,3 @@ private:
 
 // The text of message with %s replaced by name.
 std::string AxFormat(const char* message, const char* name);
-// A GUID in registry form: braces, hyphens, upper-case hexadecimal.
-std::wstring AxGuidText(REFGUID guid);

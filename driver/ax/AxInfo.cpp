@@ -1,21 +1,7 @@
 #include "AxInfo.h"
 
-#include "AxControl.h"
 #include "AxServer.h"
-
-IUnknown* TAxInfo::Find(REFIID iid) {
-    if (IsEqualIID(iid, IID_ISupportErrorInfo))
-        return static_cast<ISupportErrorInfo*>(this);
-    if (IsEqualIID(iid, IID_IProvideClassInfo))
-        return static_cast<IProvideClassInfo*>(this);
-    if (IsEqualIID(iid, IID_IObjectSafety))
-        return static_cast<IObjectSafety*>(this);
-    if (IsEqualIID(iid, IID_ISpecifyPropertyPages))
-        return static_cast<ISpecifyPropertyPages*>(this);
-    if (IsEqualIID(iid, IID_IPerPropertyBrowsing))
-        return static_cast<IPerPropertyBrowsing*>(this);
-    return nullptr;
-}
+#include "WinHolders.h"
 
 HRESULT TAxInfo::InterfaceSupportsErrorInfo(REFIID iid) {
     return IsEqualIID(iid, control_.DualIid()) ? S_OK : S_FALSE;

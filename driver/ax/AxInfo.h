@@ -13,8 +13,6 @@ class TAxInfo final : public TAxPart<ISupportErrorInfo, IProvideClassInfo, IObje
 public:
     using TAxPart::TAxPart;
 
-    IUnknown* Find(REFIID iid);
-
     // ISupportErrorInfo: the dual interface does; no other.
     HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) override;
     // IProvideClassInfo: the coclass's type information.

@@ -2,21 +2,15 @@
 
 #include <algorithm>
 
-#include "AxControl.h"
+#include "AxTypeInfo.h"
 #include "AxWindow.h"
 #include "WinHolders.h"
 
 IUnknown* TAxPersistence::Find(REFIID iid) {
     // IPersist is the base of all three; one of them answers for it.
     if (IsEqualIID(iid, IID_IPersist))
-        return static_cast<IPersist*>(static_cast<IPersistStreamInit*>(this));
-    if (IsEqualIID(iid, IID_IPersistStreamInit))
         return static_cast<IPersistStreamInit*>(this);
-    if (IsEqualIID(iid, IID_IPersistStorage))
-        return static_cast<IPersistStorage*>(this);
-    if (IsEqualIID(iid, IID_IPersistPropertyBag))
-        return static_cast<IPersistPropertyBag*>(this);
-    return nullptr;
+    return TAxPart::Find(iid);
 }
 
 HRESULT TAxPersistence::GetClassID(CLSID* classId) {
@@ -90,22 +84,14 @@ HRESULT TAxPersistence::HandsOffStorage() {
 
 std::vector<TAxPersistence::TBagProperty> TAxPersistence::BagProperties() const {
     ITypeInfo* info = control_.DualTypeInfo();
-    TYPEATTR* attributes = nullptr;
-    std::vector<TBagProperty> properties;
-    if (FAILED(info->GetTypeAttr(&attributes)))
-        return properties;
     std::vector<DISPID> getters, putters;
-    for (UINT i = 0; i < attributes->cFuncs; ++i) {
-        FUNCDESC* function = nullptr;
-        if (FAILED(info->GetFuncDesc(i, &function)))
-            continue;
-        if (function->invkind == INVOKE_PROPERTYGET)
-            getters.push_back(function->memid);
-        else if (function->invkind == INVOKE_PROPERTYPUT)
-            putters.push_back(function->memid);
-        info->ReleaseFuncDesc(function);
-    }
-    info->ReleaseTypeAttr(attributes);
+    AxEachFunction(info, [&](const FUNCDESC& function) {
+        if (function.invkind == INVOKE_PROPERTYGET)
+            getters.push_back(function.memid);
+        else if (function.invkind == INVOKE_PROPERTYPUT)
+            putters.push_back(function.memid);
+    });
+    std::vector<TBagProperty> properties;
     for (DISPID id : getters) {
         if (std::find(putters.begin(), putters.end(), id) == putters.end())
             continue;

@@ -166,3 +166,9 @@ TAxRegistry* RegistryNamed(const wchar_t* commandLine) {
         return &SystemRegistry();
     return lstrcmpiW(commandLine, L"user") == 0 ? &UserRegistry() : nullptr;
 }
+
+std::wstring AxGuidText(REFGUID guid) {
+    wchar_t text[40] = {};
+    StringFromGUID2(guid, text, 40);
+    return text;
+}

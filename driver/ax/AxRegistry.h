@@ -49,3 +49,6 @@ TAxRegistry& UserRegistry();
 // The registration DllInstall's command line names: "user" (any case) the current user's, an
 // empty or missing one the machine's; null for anything else.
 TAxRegistry* RegistryNamed(const wchar_t* commandLine);
+
+// A GUID in registry form: braces, hyphens, upper-case hexadecimal.
+std::wstring AxGuidText(REFGUID guid);

@@ -3,7 +3,8 @@
 #include <cwchar>
 #include <stdexcept>
 
-#include "AxFactory.h"
+#include "AxClassEntry.h"
+#include "AxRegistry.h"
 
 TAxServer& TAxServer::Instance() {
     static TAxServer server;
@@ -89,12 +90,12 @@ TComPtr<ITypeInfo> TAxServer::TypeInfoOf(REFGUID guid) const {
     return info;
 }
 
-void TAxServer::AddFactory(std::unique_ptr<TAxControlFactory> factory) {
+void TAxServer::AddFactory(std::unique_ptr<TAxClassEntry> factory) {
     TLockHold hold(factoriesLock_, TLockHold::Exclusive);
     factories_.insert(factories_.begin(), std::move(factory));
 }
 
-TAxControlFactory* TAxServer::FactoryOf(REFCLSID classId) {
+TAxClassEntry* TAxServer::FactoryOf(REFCLSID classId) {
     TLockHold hold(factoriesLock_, TLockHold::Shared);
     for (const auto& factory : factories_)
         if (IsEqualCLSID(classId, factory->ClassId()))
@@ -107,7 +108,7 @@ HRESULT TAxServer::GetClassObject(REFCLSID classId, REFIID iid, void** out) {
         return E_POINTER;
     *out = nullptr;
     // Factories live as long as the module, so the one found stays valid outside the lock.
-    TAxControlFactory* factory = FactoryOf(classId);
+    TAxClassEntry* factory = FactoryOf(classId);
     return factory ? factory->QueryInterface(iid, out) : CLASS_E_CLASSNOTAVAILABLE;
 }
 

@@ -13,7 +13,7 @@
 
 #include "WinHolders.h"
 
-class TAxControlFactory;
+class TAxClassEntry;
 class TAxRegistry;
 
 class TAxServer {
@@ -48,10 +48,10 @@ public:
     LONG FactoryAddRef() { return InterlockedIncrement(&factoryRefCount_); }
     LONG FactoryRelease() { return InterlockedDecrement(&factoryRefCount_); }
 
-    // Enters a factory at the front of the list; the server owns it from then on.
-    void AddFactory(std::unique_ptr<TAxControlFactory> factory);
+    // Enters a class's factory at the front of the list; the server owns it from then on.
+    void AddFactory(std::unique_ptr<TAxClassEntry> factory);
     // The factory of classId, or null.
-    TAxControlFactory* FactoryOf(REFCLSID classId);
+    TAxClassEntry* FactoryOf(REFCLSID classId);
 
     // The four exports' bodies.
     HRESULT GetClassObject(REFCLSID classId, REFIID iid, void** out);
@@ -75,5 +75,5 @@ private:
     volatile LONG lockCount_ = 0;
     volatile LONG factoryRefCount_ = 0;
     SRWLOCK factoriesLock_ = SRWLOCK_INIT;
-    std::vector<std::unique_ptr<TAxControlFactory>> factories_;
+    std::vector<std::unique_ptr<TAxClassEntry>> factories_;
 };

@@ -1,14 +1,12 @@
 #include "AxView.h"
 
-#include "AxControl.h"
 #include "AxWindow.h"
 
 IUnknown* TAxView::Find(REFIID iid) {
-    if (IsEqualIID(iid, IID_IViewObject) || IsEqualIID(iid, IID_IViewObject2))
+    // IViewObject2 answers for its base too.
+    if (IsEqualIID(iid, IID_IViewObject))
         return static_cast<IViewObject2*>(this);
-    if (IsEqualIID(iid, IID_IDataObject))
-        return static_cast<IDataObject*>(this);
-    return nullptr;
+    return TAxPart::Find(iid);
 }
 
 void TAxView::SendViewChange() {
