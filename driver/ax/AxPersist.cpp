@@ -38,15 +38,15 @@ HRESULT TAxPersistence::Load(IStream* stream) {
     return hr;
 }
 
+HRESULT TAxPersistence::GetSizeMax(ULARGE_INTEGER*) {
+    return E_NOTIMPL;
+}
+
 HRESULT TAxPersistence::Save(IStream* stream, BOOL clearDirty) {
     HRESULT hr = control_.Window().SaveState(stream);
     if (SUCCEEDED(hr) && clearDirty)
         control_.SetModified(false);
     return hr;
-}
-
-HRESULT TAxPersistence::GetSizeMax(ULARGE_INTEGER*) {
-    return E_NOTIMPL;
 }
 
 HRESULT TAxPersistence::InitNew(IStorage* storage) {
