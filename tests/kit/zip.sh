@@ -21,6 +21,7 @@ prefix=${KORVEX_BUILD:-$root/build}/wineprefix/drive_c
 work=$build32/dist/zip-test
 unpacked="$prefix/Korvex kit (1)/korvex-$version"
 clsid='{5641586A-5D36-4A53-A61C-B7CAD4BB3740}'
+libid='{129374D0-383D-4DE5-BAEC-AC498C672B1E}'
 
 passed=0
 pass() { passed=$((passed + 1)); }
@@ -111,7 +112,10 @@ case $(server wine64 "HKCU\\Software\\Classes") in *\\x64\\KORVEX.DLL | *\\x64\\
 [ -z "$(server wine64)" ] && [ -z "$(server wine)" ] || fail "registered for the machine without rights"
 "$rig" wine64 "$(winpath "$regdeny")" allow
 "$rig" wine64 regsvr32 /s /u /n /i:user "$(winpath "$unpacked/x64/Korvex.dll")"
+"$rig" wine regsvr32 /s /u /n /i:user "$(winpath "$unpacked/x86/Korvex.dll")"
 [ -z "$(server wine64 "HKCU\\Software\\Classes")" ] || fail "still registered for the user"
+"$rig" wine64 reg query "HKCU\\Software\\Classes\\TypeLib\\$libid" >/dev/null 2>&1 &&
+  fail "the type library still registered for the user"
 pass
 
 rm "$unpacked/x64/Korvex.dll"
