@@ -2,7 +2,8 @@
 # The tree's layers: every quoted #include of a product folder names a header of a folder that
 # layer may use. The engine knows only common/; the ActiveX framework knows neither the engine
 # nor the control; Quintor and kxctl share nothing of driver/ but the interface's declaration;
-# common/ and tools/ stand on their own.
+# common/ and tools/ stand on their own. Inside a folder, no two units use each other, however
+# indirectly (a unit is a header with its source file).
 #   layers.sh SOURCE_ROOT
 set -uo pipefail
 root=$1
@@ -44,8 +45,29 @@ check testapp common gen:Savolin_TLB.h
 check kxctl common gen:Savolin_TLB.h
 check tools
 
+# no_circles FOLDER : the units of FOLDER and the units they include from it form no circle.
+no_circles() {
+  local folder=$root/$1 file header loop
+  loop=$(
+    for file in "$folder"/*.cpp "$folder"/*.h "$folder"/*.c; do
+      [ -f "$file" ] || continue
+      sed -nE 's/^#include "([^"/]+)"$/\1/p' "$file" | while read -r header; do
+        [ -f "$folder/$header" ] && echo "${header%.*} $(basename "${file%.*}")"
+      done
+    done | tsort 2>&1 >/dev/null
+  )
+  if [ -n "$loop" ]; then
+    echo "layers: units of $1 use each other:" $(echo "$loop" | sed -n 's/^tsort: \([A-Za-z_][^:]*\)$/\1/p')
+    failures=$((failures + 1))
+  fi
+}
+
+for folder in common driver/engine driver/ax driver testapp kxctl tools/boardsim; do
+  no_circles "$folder"
+done
+
 if [ $failures -gt 0 ]; then
-  echo "layers: $failures include(s) cross a layer"
+  echo "layers: $failures fault(s)"
   exit 1
 fi
-echo "layers: every include stays within its layer"
+echo "layers: every include stays within its layer, and no units use each other"
