@@ -6,40 +6,28 @@
 #include <cstdlib>
 #include <string>
 
+#include "Frame.h"
+
 namespace {
 
+// The bytes in hexadecimal, a space after each, as the driver's hex dumps show them.
 std::string dump(const std::string& bytes) {
+    static const char digits[] = "0123456789ABCDEF";
     std::string text;
-    char buf[4];
-    for (unsigned char b : bytes) {
-        std::snprintf(buf, sizeof buf, "%02X ", b);
-        text += buf;
-    }
+    for (unsigned char b : bytes)
+        text += {digits[b >> 4], digits[b & 15], ' '};
     return text;
 }
 
-std::string frameOf(const std::string& payload) {
-    std::string body{'\0', '\x55', static_cast<char>(payload.size())};
-    body += payload;
-    char x = 0;
-    for (char c : body)
-        x ^= c;
-    return std::string(1, '\x02') + body + x;
-}
-
+// 9600 baud, 8 data bits, no parity, one stop bit, binary; DTR and RTS off until the exchange
+// switches RTS itself.
 bool setUp(HANDLE port) {
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
-    GetCommState(port, &dcb);
-    dcb.BaudRate = 9600;
-    dcb.ByteSize = 8;
-    dcb.Parity = NOPARITY;
-    dcb.StopBits = ONESTOPBIT;
-    dcb.fBinary = TRUE;
-    dcb.fDtrControl = DTR_CONTROL_DISABLE;
-    dcb.fRtsControl = RTS_CONTROL_DISABLE;
     COMMTIMEOUTS t{100, 1, 100, 100, 0};
-    return SetupComm(port, 1024, 1024) && SetCommState(port, &dcb) && SetCommTimeouts(port, &t);
+    return GetCommState(port, &dcb) &&
+           BuildCommDCBA("baud=9600 parity=N data=8 stop=1 dtr=off rts=off", &dcb) &&
+           SetupComm(port, 1024, 1024) && SetCommState(port, &dcb) && SetCommTimeouts(port, &t);
 }
 
 // One half-duplex exchange: RTS down while the frame goes out, up while the answer comes.
@@ -84,7 +72,7 @@ int main(int argc, char** argv) {
     };
     std::printf("Relay board on COM%d, 9600 8N1\n", com);
     for (const auto& c : commands) {
-        std::string frame = frameOf(c.payload);
+        std::string frame = boardsim::frameOf(c.payload);
         std::string answer = exchange(port, frame);
         std::printf("\n%s\n  -> %s\n  <- %s\n", c.what, dump(frame).c_str(),
                     answer.empty() ? "(no answer)" : dump(answer).c_str());
