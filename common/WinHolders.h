@@ -65,8 +65,9 @@ public:
     TNoCopy& operator=(const TNoCopy&) = delete;
 };
 
-// One handle of type H, given back by Free when the holder goes or takes another. It moves
-// between holders and is never copied.
+// One handle of type H, given back by Free when its holder goes or is Reset, or before Put
+// receives another. It moves between holders (a move assignment swaps the two) and is never
+// copied.
 template <class H, void (*Free)(H)> class THandle {
 public:
     explicit THandle(H h = nullptr) : h_(h) {}
@@ -110,6 +111,11 @@ inline void DeleteDc(HDC dc) {
     DeleteDC(dc);
 }
 
+// The text of an automation string; a null one is empty.
+inline std::wstring BstrText(BSTR b) {
+    return b ? std::wstring(b, SysStringLen(b)) : std::wstring();
+}
+
 // One automation string.
 class TBstr : public THandle<BSTR, FreeBstr> {
 public:
@@ -126,9 +132,7 @@ public:
         return TBstr(b);
     }
 
-    std::wstring Text() const {
-        return Get() ? std::wstring(Get(), SysStringLen(Get())) : std::wstring();
-    }
+    std::wstring Text() const { return BstrText(Get()); }
 };
 
 // One open registry key.

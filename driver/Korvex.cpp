@@ -4,8 +4,8 @@
 
 #include <exception>
 
-#include "ax/AxRegistry.h"
-#include "ax/AxServer.h"
+#include "AxRegistry.h"
+#include "AxServer.h"
 #include "oleMain.h"
 
 // Start-up names the server, loads the module's own type library and builds the factory; a

@@ -2,8 +2,8 @@
 
 #include <new>
 
-#include "ax/AxFactory.h"
-#include "ax/AxServer.h"
+#include "AxFactory.h"
+#include "AxServer.h"
 #include "untConst.h"
 #include "untCtrl.h"
 #include "untVInfo.h"

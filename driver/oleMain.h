@@ -7,7 +7,7 @@
 #include <string>
 
 #include "Savolin_TLB.h"
-#include "ax/AxControl.h"
+#include "AxControl.h"
 #include "untDriver.h"
 
 class TSavolin : public TAxDualControl<IKorvex> {

@@ -6,7 +6,7 @@
 #include <windows.h>
 
 #include "WinHolders.h"
-#include "ax/AxWindow.h"
+#include "AxWindow.h"
 
 // A picture and what drawing it needs, freed together.
 class TCtrlPicture {

@@ -44,7 +44,7 @@ const TMetricLine kMetricLines[] = {
 
 const int kPortCount = 16;
 
-// The window's texts are UTF-16; the program's own are cp1251 and cross in SetText.
+// The window's texts are UTF-16; the program's own are cp1251, and their callers convert them.
 std::wstring TextOf(HWND control) {
     std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
     text.resize(

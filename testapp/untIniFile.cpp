@@ -199,8 +199,13 @@ bool TIniReader::ReadBool(const wchar_t* section, const wchar_t* key) const {
 
 TIniWriter::TIniWriter(const std::wstring& target) : FTarget(target) {
     FName = NewTempFile(target.substr(0, target.find_last_of(L"\\/") + 1), kWriteFailed, target);
-    if (!WriteBytes(FName, kUtf16Mark))
+    if (!WriteBytes(FName, kUtf16Mark)) {
+        // The destructor does not run for a writer that was never made: the file goes here.
+        const DWORD error = GetLastError();
+        DeleteFileW(FName.c_str());
+        SetLastError(error);
         Fail();
+    }
 }
 
 TIniWriter::~TIniWriter() {

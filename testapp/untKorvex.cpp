@@ -7,11 +7,6 @@ namespace {
 // "Ошибка OLE " (OLE error), followed by the result in hexadecimal when the system has no text
 const char kOleError[] = "\xCE\xF8\xE8\xE1\xEA\xE0 OLE ";
 
-// A text of the automation interface.
-std::wstring TextOf(BSTR text) {
-    return text ? std::wstring(text, SysStringLen(text)) : std::wstring();
-}
-
 // Exception information that IDispatch::Invoke may fill in, freed when it goes.
 struct TExcepInfo : EXCEPINFO {
     TExcepInfo() : EXCEPINFO{} {}
@@ -70,7 +65,7 @@ void TKorvex::Invoke(DISPID dispid, WORD flags, DISPPARAMS& params, VARIANT* res
     HRESULT hr = FDispatch->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result,
                                    &exception, &argError);
     if (hr == DISP_E_EXCEPTION && exception.bstrDescription)
-        throw EOleError(hr, TextOf(exception.bstrDescription));
+        throw EOleError(hr, BstrText(exception.bstrDescription));
     if (FAILED(hr))
         RaiseOleError(hr);
 }
@@ -92,7 +87,7 @@ int32_t TKorvex::GetNumber(TNumberProperty property) {
 std::wstring TKorvex::GetText(TTextProperty property) {
     TVariant result;
     GetAs(property, VT_BSTR, result);
-    return TextOf(result.Value().bstrVal);
+    return BstrText(result.Value().bstrVal);
 }
 
 void TKorvex::SetNumber(TNumberProperty property, int32_t value) {

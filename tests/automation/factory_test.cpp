@@ -9,7 +9,7 @@
 #include <string>
 
 #include "Savolin_TLB.h"
-#include "ax/AxFactory.h"
+#include "AxFactory.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "ax/AxRegistry.h"
-#include "ax/AxServer.h"
+#include "AxRegistry.h"
+#include "AxServer.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include "ExpectedTexts.h"
 #include "KorvexClient.h"
-#include "ax/AxServer.h"
+#include "AxServer.h"
 #include "oleMain.h"
 #include "untVInfo.h"
 

@@ -2,8 +2,8 @@
 # The tree's layers: every quoted #include of a product folder names a header of a folder that
 # layer may use. The engine knows only common/; the ActiveX framework knows neither the engine
 # nor the control; Quintor and kxctl share nothing of driver/ but the interface's declaration;
-# common/ and tools/ stand on their own. Inside a folder, no two units use each other, however
-# indirectly (a unit is a header with its source file).
+# common/ stands on its own; tools/ share only the simulated board's frames. Inside a folder, no
+# two units use each other, however indirectly (a unit is a header with its source file).
 #   layers.sh SOURCE_ROOT
 set -uo pipefail
 root=$1
@@ -43,7 +43,7 @@ check driver/ax common
 check driver driver/engine driver/ax common gen:Savolin_TLB.h gen:korvex16.bmp
 check testapp common gen:Savolin_TLB.h
 check kxctl common gen:Savolin_TLB.h
-check tools
+check tools tools/boardsim
 
 # no_circles FOLDER : the units of FOLDER and the units they include from it form no circle.
 no_circles() {
