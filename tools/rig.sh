@@ -133,14 +133,14 @@ add_wine_fonts() {
     /d Courier /f >/dev/null 2>&1
 }
 
-# The prefix remembers which loaders made it. One made by both serves the 64-bit loader alone;
-# one made by the 64-bit loader alone is made again for a run that starts 32-bit programs too.
+# The prefix remembers which loaders made it, and serves only runs with the same loaders. A run
+# of the 64-bit build alone gets a prefix of its own: one that 32-bit programs used holds their
+# registrations, which such a run can neither see through nor take away.
 make_prefix() {
   choose_loader
   local made="loaders: $prefix_kind; fonts: wine" have
   have=$(cat "$WINEPREFIX/.korvex-ready" 2>/dev/null || true)
   [ "$have" = "$made" ] && return 0
-  [ "$have" = "loaders: win32 win64; fonts: wine" ] && [ "$prefix_kind" = win64 ] && return 0
   [ -f "$run/wineserver.pid" ] && kill "$(cat "$run/wineserver.pid")" 2>/dev/null || true
   rm -rf "$WINEPREFIX"
   mkdir -p "$(dirname "$WINEPREFIX")"
