@@ -83,9 +83,10 @@ quiet-build:
 
 # The long runs use the architectures whose programs run here (ARCHS and the host decide):
 # demo and bench the first of them, the 32-bit build where it runs. Their first line names the
-# builds they use and why one is left out. $(call runs_on,WHAT,one|all) sets $$archs.
+# builds they use and why one is left out. $(call runs_on,WHAT,one|all) sets $$archs, and asks
+# the host once for the whole run.
 define runs_on
-archs=$$($(RIG) archs) || exit 1; [ -n "$$archs" ] || { echo "$(1): no build can run here"; exit 1; }; \
+KORVEX_HOST32=$$($(RIG) host32) || exit 1; export KORVEX_HOST32; archs=$$($(RIG) archs) || exit 1; [ -n "$$archs" ] || { echo "$(1): no build can run here"; exit 1; }; \
 [ $(2) = one ] && archs=$${archs%% *}; \
 names=$$(echo "$$archs" | sed 's/win32/32-bit/; s/win64/64-bit/; s/ / and /'); \
 case " $$archs " in *" win32 "*) why= ;; *) why="; not the 32-bit one: $$($(RIG) why win32)" ;; esac; \

@@ -91,34 +91,23 @@ private:
 // The reference: the exchange written out as bare Win32 calls, with the engine's pauses and
 // read sizes and nothing else (no framing objects, no dumps, no decoding, no exceptions). It
 // runs on the engine's own handle: the port opens exclusively, and sharing it also gives both
-// the very same line settings and time-outs. Its pauses are timed as the engine's are: on a
-// high-resolution waitable timer where the system has one, else by Sleep with the timer
-// resolution raised to 1 ms for the exchange. Returns whether a whole answer came.
+// the very same line settings and time-outs. Its pauses are timed by a clock of the engine's
+// kind: on a high-resolution waitable timer where the system has one, else by Sleep with the
+// timer resolution raised to 1 ms for the exchange. Returns whether a whole answer came.
 class Reference {
 public:
-    Reference(HANDLE handle, DWORD timeout)
-        : handle_(handle), timeout_(timeout),
-          timer_(CreateWaitableTimerExW(nullptr, nullptr, 0x00000002, TIMER_ALL_ACCESS)) {}
-    ~Reference() {
-        if (timer_)
-            CloseHandle(timer_);
-    }
-    Reference(const Reference&) = delete;
-    Reference& operator=(const Reference&) = delete;
+    Reference(HANDLE handle, DWORD timeout) : handle_(handle), timeout_(timeout) {}
 
     const char* timer() const {
-        return timer_ ? "a high-resolution waitable timer" : "Sleep at a raised timer resolution";
+        return clock_.Timer() == TPauseTimer::HighResolution ? "a high-resolution waitable timer"
+                                                             : "Sleep at a raised timer resolution";
     }
 
     // With steps given, the time of each call is noted as well; the timed comparison runs
     // without them, so the reference makes no call the engine does not make.
     bool exchange(const std::string& frame, Steps* steps = nullptr) {
-        if (!timer_)
-            timeBeginPeriod(1);
-        bool ok = exchangeAt(frame, steps);
-        if (!timer_)
-            timeEndPeriod(1);
-        return ok;
+        const TPauseClock::TExchange held(clock_);
+        return exchangeAt(frame, steps);
     }
 
     // The toggle command reads with a longer total time-out, and gives the port's own back.
@@ -136,12 +125,12 @@ private:
         stamp.next();
         EscapeCommFunction(handle_, CLRRTS);
         stamp.next();
-        pause(20);
+        clock_.Wait(20);
         stamp.next();
         DWORD written = 0;
         WriteFile(handle_, frame.data(), static_cast<DWORD>(frame.size()), &written, nullptr);
         stamp.next();
-        pause(30);
+        clock_.Wait(30);
         stamp.next();
         EscapeCommFunction(handle_, SETRTS);
         stamp.next();
@@ -159,17 +148,6 @@ private:
         return more == rest;
     }
 
-    void pause(DWORD ms) {
-        if (!timer_) {
-            Sleep(ms);
-            return;
-        }
-        LARGE_INTEGER due;
-        due.QuadPart = -static_cast<LONGLONG>(ms) * 10000;
-        SetWaitableTimer(timer_, &due, 0, nullptr, nullptr, FALSE);
-        WaitForSingleObject(timer_, INFINITE);
-    }
-
     void setTimeouts(DWORD readTotalConstant) {
         COMMTIMEOUTS t{timeout_, 1, readTotalConstant, timeout_, 0};
         SetCommTimeouts(handle_, &t);
@@ -177,7 +155,7 @@ private:
 
     HANDLE handle_;
     DWORD timeout_;
-    HANDLE timer_;
+    TPauseClock clock_;
 };
 
 // One timed call and, when asked, when its answer's last byte left the board.

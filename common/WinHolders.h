@@ -110,6 +110,12 @@ template <class H> void DeleteGdiObject(H h) {
 inline void DeleteDc(HDC dc) {
     DeleteDC(dc);
 }
+inline void CloseKernelObject(HANDLE h) {
+    CloseHandle(h);
+}
+inline void FreeLoadedLibrary(HMODULE module) {
+    FreeLibrary(module);
+}
 
 // The text of an automation string; a null one is empty.
 inline std::wstring BstrText(BSTR b) {
@@ -137,6 +143,19 @@ public:
 
 // One open registry key.
 using TRegKey = THandle<HKEY, CloseRegKey>;
+
+// One kernel object whose handle is null when there is none (a waitable timer, an event); not
+// for files, whose failed open gives INVALID_HANDLE_VALUE.
+using TKernelObject = THandle<HANDLE, CloseKernelObject>;
+
+// One library loaded by LoadLibrary.
+using TModule = THandle<HMODULE, FreeLoadedLibrary>;
+
+// The function name exported by module, as the type F; null when either is missing.
+template <class F> F ProcAddress(HMODULE module, const char* name) {
+    return module ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)))
+                  : nullptr;
+}
 
 // One GDI object (a font, a brush, a pen, a bitmap, a palette).
 template <class H> using TGdiObject = THandle<H, DeleteGdiObject<H>>;

@@ -2,7 +2,18 @@
 
 #include <cwchar>
 
+#include "RelayBits.h"
+
 namespace {
+
+// The numbers of the relays that are on in the pattern, in order, between separators.
+std::wstring RelaysSwitchedOn(int relays, const wchar_t* separator) {
+    std::wstring on;
+    for (int relay = 1; relay <= 8; ++relay)
+        if (relays & RelayBit(relay))
+            on += (on.empty() ? L"" : separator) + std::to_wstring(relay);
+    return on;
+}
 
 std::wstring Widen(const std::string& text) {
     return std::wstring(text.begin(), text.end());
@@ -25,11 +36,7 @@ std::wstring RelaysLine(int relays) {
     std::wstring line = L"relays " + Hex2(relays);
     if (relays == 0)
         return line + L" (all off)\n";
-    std::wstring on;
-    for (int relay = 1; relay <= 8; ++relay)
-        if (relays & (1 << (relay - 1)))
-            on += (on.empty() ? L"" : L", ") + std::to_wstring(relay);
-    return line + L" (on: " + on + L")\n";
+    return line + L" (on: " + RelaysSwitchedOn(relays, L", ") + L")\n";
 }
 
 std::wstring MetricsLine(const KxMetrics& m) {
@@ -68,11 +75,8 @@ std::wstring JsonStep(const KxStep& step) {
 }
 
 std::wstring JsonRelays(int relays) {
-    std::wstring on;
-    for (int relay = 1; relay <= 8; ++relay)
-        if (relays & (1 << (relay - 1)))
-            on += (on.empty() ? L"" : L",") + std::to_wstring(relay);
-    return L",\"relays\":" + std::to_wstring(relays) + L",\"on\":[" + on + L"]";
+    return L",\"relays\":" + std::to_wstring(relays) + L",\"on\":[" +
+           RelaysSwitchedOn(relays, L",") + L"]";
 }
 
 std::wstring JsonMetrics(const KxMetrics& m) {

@@ -13,8 +13,7 @@ namespace {
 
 // Reports an error that ended the program's start in an error message box.
 int ReportStartFailure(const std::exception& error) {
-    MessageBoxW(nullptr, ErrorText(error).c_str(), Cp1251ToWide(kApplicationTitle).c_str(),
-                MB_OK | MB_ICONSTOP);
+    ShowMessage(nullptr, ErrorText(error), MB_OK | MB_ICONSTOP);
     return 1;
 }
 

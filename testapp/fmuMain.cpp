@@ -10,6 +10,10 @@
 // "Тест платы реле"
 const char kApplicationTitle[] = "\xD2\xE5\xF1\xF2 \xEF\xEB\xE0\xF2\xFB \xF0\xE5\xEB\xE5";
 
+void ShowMessage(HWND owner, const std::wstring& text, UINT flags) {
+    MessageBoxW(owner, text.c_str(), Cp1251ToWide(kApplicationTitle).c_str(), flags);
+}
+
 namespace {
 
 const DWORD kWindowStyle =
@@ -216,8 +220,7 @@ void TfmMain::Guard(const std::function<void()>& handler) {
 }
 
 void TfmMain::ShowException(const std::exception& error) {
-    MessageBoxW(FHandle, ErrorText(error).c_str(), Cp1251ToWide(kApplicationTitle).c_str(),
-                MB_OK | MB_ICONSTOP);
+    ShowMessage(FHandle, ErrorText(error), MB_OK | MB_ICONSTOP);
 }
 
 LRESULT CALLBACK TfmMain::PulseTimeProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam) {

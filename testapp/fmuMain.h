@@ -16,6 +16,9 @@
 // The application title: the window's caption and the caption of its message boxes.
 extern const char kApplicationTitle[];
 
+// A message box with the program's title, owned by owner (by nothing for null).
+void ShowMessage(HWND owner, const std::wstring& text, UINT flags);
+
 class TfmMain {
 public:
     // Builds the controls, creates the driver control and the contact list and loads the

@@ -119,8 +119,7 @@ void TfmMain::btnGetDeviceMetricsClick(HWND) {
         std::string text;
         for (const TMetricLine& line : kMetricLines)
             text += line.Label + std::to_string(FDriver->GetNumber(line.Value)) + "\r\n";
-        MessageBoxW(FHandle, Cp1251ToWide(text).c_str(), Cp1251ToWide(kApplicationTitle).c_str(),
-                    MB_OK);
+        ShowMessage(FHandle, Cp1251ToWide(text), MB_OK);
     });
 }
 
@@ -238,7 +237,7 @@ void TfmMain::SaveContacts() {
     try {
         FContacts->SaveToFile(FIniFileName);
     } catch (const std::exception& error) {
-        MessageBoxW(FHandle, (Cp1251ToWide(kSettingsNotSaved) + L"\n\n" + ErrorText(error)).c_str(),
-                    Cp1251ToWide(kApplicationTitle).c_str(), MB_OK | MB_ICONWARNING);
+        ShowMessage(FHandle, Cp1251ToWide(kSettingsNotSaved) + L"\n\n" + ErrorText(error),
+                    MB_OK | MB_ICONWARNING);
     }
 }

@@ -81,13 +81,19 @@ void FlushProfile(const std::wstring& path) {
     WritePrivateProfileStringW(nullptr, nullptr, nullptr, path.c_str());
 }
 
-// A new empty file of a unique name in folder; raises EContactError(what, fileName) when none
-// can be made.
-std::wstring NewTempFile(const std::wstring& folder, const char* what,
+// A new file of a unique name in folder, holding bytes; raises EContactError(what, fileName)
+// when none can be made or written, and then leaves no file behind.
+std::wstring NewTempFile(const std::wstring& folder, const std::string& bytes, const char* what,
                          const std::wstring& fileName) {
     wchar_t name[MAX_PATH];
     if (!GetTempFileNameW(folder.c_str(), L"kvx", 0, name))
         RaiseLastError(what, fileName);
+    if (!WriteBytes(name, bytes)) {
+        const DWORD error = GetLastError();
+        DeleteFileW(name);
+        SetLastError(error);
+        RaiseLastError(what, fileName);
+    }
     return name;
 }
 
@@ -121,7 +127,6 @@ TIniReader::TIniReader(const std::wstring& path, const std::wstring& fileName) {
     const DWORD n = GetTempPathW(MAX_PATH + 1, folder);
     if (n == 0 || n > MAX_PATH)
         RaiseLastError(kReadFailed, fileName);
-    FPath = NewTempFile(folder, kReadFailed, fileName);
     std::string copy;
     if (StartsWith(bytes, kUtf16Mark) || StartsWith(bytes, kUtf8Mark)) {
         copy = bytes;
@@ -130,12 +135,7 @@ TIniReader::TIniReader(const std::wstring& path, const std::wstring& fileName) {
         copy.assign(kUtf16Mark);
         copy.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
     }
-    if (!WriteBytes(FPath, copy)) {
-        const DWORD error = GetLastError();
-        DeleteFileW(FPath.c_str());
-        SetLastError(error);
-        RaiseLastError(kReadFailed, fileName);
-    }
+    FPath = NewTempFile(folder, copy, kReadFailed, fileName);
 }
 
 TIniReader::~TIniReader() {
@@ -198,14 +198,8 @@ bool TIniReader::ReadBool(const wchar_t* section, const wchar_t* key) const {
 }
 
 TIniWriter::TIniWriter(const std::wstring& target) : FTarget(target) {
-    FName = NewTempFile(target.substr(0, target.find_last_of(L"\\/") + 1), kWriteFailed, target);
-    if (!WriteBytes(FName, kUtf16Mark)) {
-        // The destructor does not run for a writer that was never made: the file goes here.
-        const DWORD error = GetLastError();
-        DeleteFileW(FName.c_str());
-        SetLastError(error);
-        Fail();
-    }
+    FName = NewTempFile(target.substr(0, target.find_last_of(L"\\/") + 1), kUtf16Mark, kWriteFailed,
+                        target);
 }
 
 TIniWriter::~TIniWriter() {

@@ -30,6 +30,8 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${KORVEX_BUILD:-$root/build}
 native=$build/native
 run=$build/rig
+# The 64-bit loader, which runs where the wine wrapper's 32-bit one cannot.
+wine64_loader=/usr/lib/wine/wine64
 
 export WINEPREFIX=$build/wineprefix
 export WINEARCH=win64
@@ -76,7 +78,7 @@ choose_loader() {
     wine_loader=wine
     prefix_kind="win32 win64"
   else
-    wine_loader=/usr/lib/wine/wine64
+    wine_loader=$wine64_loader
     prefix_kind=win64
     # Programs that Wine starts from Windows programs use the same loader.
     export WINELOADER=$wine_loader
@@ -267,7 +269,7 @@ case "${1:-}" in
   why) why_not "$2" ;;
   loader) choose_loader; echo "$wine_loader" ;;
   wine) shift; start_server; program_locale; exec "$wine_loader" "$@" ;;
-  wine64) shift; start_server; program_locale; exec /usr/lib/wine/wine64 "$@" ;;
+  wine64) shift; start_server; program_locale; exec "$wine64_loader" "$@" ;;
   shutdown)
     for p in "$run"/*.pid; do [ -f "$p" ] && stop_board "$(basename "$p" .pid)"; done
     wineserver -k >/dev/null 2>&1 || true

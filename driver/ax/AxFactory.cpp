@@ -142,11 +142,10 @@ std::vector<TAxControlFactory::Entry> TAxControlFactory::Entries() const {
     const std::wstring& path = server.ModulePath();
 
     std::wstring version = L"0.0", libraryId;
-    TLIBATTR* attr = nullptr;
-    if (SUCCEEDED(server.TypeLib()->GetLibAttr(&attr))) {
-        version = std::to_wstring(attr->wMajorVerNum) + L"." + std::to_wstring(attr->wMinorVerNum);
-        libraryId = AxGuidText(attr->guid);
-        server.TypeLib()->ReleaseTLibAttr(attr);
+    TLIBATTR attr;
+    if (AxLibraryAttributes(server.TypeLib(), attr)) {
+        version = std::to_wstring(attr.wMajorVerNum) + L"." + std::to_wstring(attr.wMinorVerNum);
+        libraryId = AxGuidText(attr.guid);
     }
 
     std::vector<Entry> entries = {

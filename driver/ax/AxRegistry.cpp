@@ -1,5 +1,6 @@
 #include "AxRegistry.h"
 
+#include "AxTypeInfo.h"
 #include "WinHolders.h"
 
 namespace {
@@ -16,10 +17,7 @@ REGSAM OtherView() {
 }
 
 template <class Function> Function OleAutFunction(const char* name) {
-    HMODULE oleaut = GetModuleHandleA("OLEAUT32.DLL");
-    return oleaut
-               ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(oleaut, name)))
-               : nullptr;
+    return ProcAddress<Function>(GetModuleHandleA("OLEAUT32.DLL"), name);
 }
 
 // Registration under a classes root: HKEY_CLASSES_ROOT itself, or a key that stands for it.
@@ -95,14 +93,13 @@ public:
         auto unregister = OleAutFunction<UnRegisterFunction>("UnRegisterTypeLib");
         if (!unregister)
             return S_OK;
-        TLIBATTR* attr = nullptr;
-        if (FAILED(library->GetLibAttr(&attr)))
+        TLIBATTR attr;
+        if (!AxLibraryAttributes(library, attr))
             return E_FAIL;
         TRootOverride redirect(*this);
-        HRESULT hr = redirect.Ok() ? unregister(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum,
-                                                attr->lcid, attr->syskind)
+        HRESULT hr = redirect.Ok() ? unregister(attr.guid, attr.wMajorVerNum, attr.wMinorVerNum,
+                                                attr.lcid, attr.syskind)
                                    : E_FAIL;
-        library->ReleaseTLibAttr(attr);
         // A library that is not registered is nothing to remove.
         return hr == TYPE_E_REGISTRYACCESS || hr == E_ACCESSDENIED || hr == E_FAIL ? E_ACCESSDENIED
                                                                                    : S_OK;

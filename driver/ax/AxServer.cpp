@@ -5,6 +5,7 @@
 
 #include "AxClassEntry.h"
 #include "AxRegistry.h"
+#include "AxTypeInfo.h"
 
 TAxServer& TAxServer::Instance() {
     static TAxServer server;
@@ -55,18 +56,16 @@ std::wstring ModuleFileName(HMODULE module) {
 // so without this entry no apartment but the creating one can call the dual interface early
 // bound. Empty when the library's attributes cannot be read.
 std::wstring NeutralLanguageKey(ITypeLib* library) {
-    TLIBATTR* attr = nullptr;
-    if (FAILED(library->GetLibAttr(&attr)))
+    TLIBATTR attr;
+    if (!AxLibraryAttributes(library, attr))
         return L"";
     wchar_t version[16];
     // The system writes the version in hexadecimal, so this key sits beside its own.
-    swprintf(version, 16, L"%x.%x", attr->wMajorVerNum, attr->wMinorVerNum);
-    const wchar_t* kind = attr->syskind == SYS_WIN64   ? L"win64"
-                          : attr->syskind == SYS_WIN16 ? L"win16"
-                                                       : L"win32";
-    std::wstring key = L"TypeLib\\" + AxGuidText(attr->guid) + L"\\" + version + L"\\0\\" + kind;
-    library->ReleaseTLibAttr(attr);
-    return key;
+    swprintf(version, 16, L"%x.%x", attr.wMajorVerNum, attr.wMinorVerNum);
+    const wchar_t* kind = attr.syskind == SYS_WIN64   ? L"win64"
+                          : attr.syskind == SYS_WIN16 ? L"win16"
+                                                      : L"win32";
+    return L"TypeLib\\" + AxGuidText(attr.guid) + L"\\" + version + L"\\0\\" + kind;
 }
 
 } // namespace

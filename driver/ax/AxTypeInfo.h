@@ -1,4 +1,5 @@
-// Reading type information: how many members a type has, and each function of an interface.
+// Reading type information: a library's attributes, how many members a type has, and each
+// function of an interface.
 // The attributes and descriptions are the type information's own; they are given back here as
 // soon as they have been read.
 #pragma once
@@ -6,6 +7,16 @@
 #include <windows.h>
 
 #include <oaidl.h>
+
+// A copy of the library's attributes; false when they cannot be read.
+inline bool AxLibraryAttributes(ITypeLib* library, TLIBATTR& copy) {
+    TLIBATTR* attributes = nullptr;
+    if (FAILED(library->GetLibAttr(&attributes)))
+        return false;
+    copy = *attributes;
+    library->ReleaseTLibAttr(attributes);
+    return true;
+}
 
 // One count of the type's attributes (&TYPEATTR::cFuncs, &TYPEATTR::cImplTypes, ...); 0 when
 // the attributes cannot be read.

@@ -2,8 +2,6 @@
 
 #include <mmsystem.h>
 
-#include <utility>
-
 #include "untConst.h"
 #include "untError.h"
 
@@ -21,60 +19,36 @@ constexpr UINT RAISED_RESOLUTION_MS = 1;
 
 TPauseClock::TPauseClock(TPauseTimer preferred) {
     if (preferred == TPauseTimer::HighResolution)
-        FTimer = CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
-                                        TIMER_ALL_ACCESS);
-    if (FTimer)
-        return;
+        FTimer = TKernelObject(CreateWaitableTimerExW(
+            nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS));
     // Without the library the pauses are as fine as the system's timer makes them.
-    FWinmm = LoadLibraryW(L"winmm.dll");
-    if (!FWinmm)
-        return;
-    FBeginPeriod = reinterpret_cast<TPeriodCall>(
-        reinterpret_cast<void*>(GetProcAddress(FWinmm, "timeBeginPeriod")));
-    FEndPeriod = reinterpret_cast<TPeriodCall>(
-        reinterpret_cast<void*>(GetProcAddress(FWinmm, "timeEndPeriod")));
-}
-
-TPauseClock::~TPauseClock() {
-    if (FTimer)
-        CloseHandle(FTimer);
-    if (FWinmm)
-        FreeLibrary(FWinmm);
-}
-
-TPauseClock::TPauseClock(TPauseClock&& other) noexcept
-    : FTimer(std::exchange(other.FTimer, nullptr)), FWinmm(std::exchange(other.FWinmm, nullptr)),
-      FBeginPeriod(std::exchange(other.FBeginPeriod, nullptr)),
-      FEndPeriod(std::exchange(other.FEndPeriod, nullptr)) {}
-
-TPauseClock& TPauseClock::operator=(TPauseClock&& other) noexcept {
-    std::swap(FTimer, other.FTimer);
-    std::swap(FWinmm, other.FWinmm);
-    std::swap(FBeginPeriod, other.FBeginPeriod);
-    std::swap(FEndPeriod, other.FEndPeriod);
-    return *this;
+    if (!FTimer)
+        FWinmm = TModule(LoadLibraryW(L"winmm.dll"));
 }
 
 void TPauseClock::Wait(uint32_t ms) {
     if (FTimer) {
         LARGE_INTEGER due;
         due.QuadPart = -static_cast<LONGLONG>(ms) * 10000; // relative, in 100 ns
-        if (SetWaitableTimer(FTimer, &due, 0, nullptr, nullptr, FALSE) &&
-            WaitForSingleObject(FTimer, INFINITE) == WAIT_OBJECT_0)
+        if (SetWaitableTimer(FTimer.Get(), &due, 0, nullptr, nullptr, FALSE) &&
+            WaitForSingleObject(FTimer.Get(), INFINITE) == WAIT_OBJECT_0)
             return;
     }
     // The pause is kept even when the timer fails; it is then only as fine as the system's.
     Sleep(ms);
 }
 
-TPauseClock::TExchange::TExchange(const TPauseClock& clock) : FClock(clock) {
-    if (clock.FBeginPeriod && clock.FEndPeriod)
-        FRaised = clock.FBeginPeriod(RAISED_RESOLUTION_MS) == TIMERR_NOERROR;
+TPauseClock::TExchange::TExchange(const TPauseClock& clock) {
+    const HMODULE winmm = clock.FWinmm.Get();
+    auto beginPeriod = ProcAddress<TPeriodCall>(winmm, "timeBeginPeriod");
+    auto endPeriod = ProcAddress<TPeriodCall>(winmm, "timeEndPeriod");
+    if (beginPeriod && endPeriod && beginPeriod(RAISED_RESOLUTION_MS) == TIMERR_NOERROR)
+        FEndPeriod = endPeriod;
 }
 
 TPauseClock::TExchange::~TExchange() {
-    if (FRaised)
-        FClock.FEndPeriod(RAISED_RESOLUTION_MS);
+    if (FEndPeriod)
+        FEndPeriod(RAISED_RESOLUTION_MS);
 }
 
 TComm::~TComm() {

@@ -13,6 +13,8 @@
 
 #include <windows.h>
 
+#include "WinHolders.h"
+
 // How the half-duplex pauses are timed.
 enum class TPauseTimer {
     HighResolution,   // a high-resolution waitable timer (Windows 10 1803 and later)
@@ -31,9 +33,6 @@ public:
     // The high-resolution timer when preferred and the system offers one, else the raised
     // resolution.
     explicit TPauseClock(TPauseTimer preferred = TPauseTimer::HighResolution);
-    ~TPauseClock();
-    TPauseClock(TPauseClock&& other) noexcept;
-    TPauseClock& operator=(TPauseClock&& other) noexcept;
 
     // The timer the pauses use.
     TPauseTimer Timer() const {
@@ -52,17 +51,13 @@ public:
         TExchange& operator=(const TExchange&) = delete;
 
     private:
-        const TPauseClock& FClock;
-        bool FRaised = false;
+        using TPeriodCall = UINT(WINAPI*)(UINT);
+        TPeriodCall FEndPeriod = nullptr; // set while the resolution is raised
     };
 
 private:
-    using TPeriodCall = UINT(WINAPI*)(UINT);
-
-    HANDLE FTimer = nullptr;  // the high-resolution timer, or none
-    HMODULE FWinmm = nullptr; // without one: winmm.dll, for the two calls below
-    TPeriodCall FBeginPeriod = nullptr;
-    TPeriodCall FEndPeriod = nullptr;
+    TKernelObject FTimer; // the high-resolution timer, or none
+    TModule FWinmm;       // without one: winmm.dll, for timeBeginPeriod and timeEndPeriod
 };
 
 class TComm {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "ExpectedTexts.h"
 #include "oleMain.h"
 
 const std::map<std::wstring, LongSlot> kLongSlots = {
@@ -48,7 +49,7 @@ ClientText TextOf(BSTR b) {
     ClientText text;
     text.isNull = b == nullptr;
     if (b)
-        text.bytes = Cp1251Of(b, SysStringLen(b));
+        text.bytes = expected::Cp1251(BstrText(b));
     return text;
 }
 
@@ -179,14 +180,6 @@ std::unique_ptr<KorvexClient> MakeClient(ClientPath path, IKorvex* object) {
     if (path == ClientPath::Vtable)
         return std::make_unique<VtableClient>(object);
     return std::make_unique<DispatchClient>(object);
-}
-
-std::string Cp1251Of(const wchar_t* text, size_t length) {
-    int size = static_cast<int>(length);
-    int n = WideCharToMultiByte(1251, 0, text, size, nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(1251, 0, text, size, &bytes[0], n, nullptr, nullptr);
-    return bytes;
 }
 
 TComPtr<IKorvex> NewKorvex() {

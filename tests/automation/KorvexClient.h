@@ -46,11 +46,6 @@ enum class ClientPath { Vtable, Dispatch };
 
 std::unique_ptr<KorvexClient> MakeClient(ClientPath path, IKorvex* object);
 
-// The cp1251 bytes of a wide text, as the driver kept them: converted by code page 1251 by
-// name, so the tests read the same under any ANSI code page (a character that code page 1251
-// lacks, as mojibake would hold, becomes '?').
-std::string Cp1251Of(const wchar_t* text, size_t length);
-
 // An ASCII name for messages.
 inline std::string Narrow(const std::wstring& name) {
     return std::string(name.begin(), name.end());

@@ -78,7 +78,7 @@ const Member kMembers[] = {
 };
 
 std::string BytesOf(const TBstr& text) {
-    return Cp1251Of(text.Get(), SysStringLen(text.Get()));
+    return expected::Cp1251(text.Text());
 }
 
 // Name and help string of a type (index -1) or a member, with its help context.

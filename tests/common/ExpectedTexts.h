@@ -46,13 +46,26 @@ inline const std::string kFileNotFound = "\xD4\xE0\xE9\xEB \xED\xE5 \xED\xE0\xE9
 inline const std::string kKorvexDescription =
     "\xCB\xE0\xF0\xE3\xEE\xF1: \xC4\xF0\xE0\xE9\xE2\xE5\xF0 \xEF\xEB\xE0\xF2\xFB \xF0\xE5\xEB\xE5";
 
-// A cp1251 text in UTF-16, converted by code page 1251 by name (not the system's code page).
+// The tests convert texts on their own, by code page 1251 named as such (not the system's code
+// page), so that what they expect never rests on the conversions under test.
+
+// A cp1251 text in UTF-16.
 inline std::wstring Wide(const std::string& text) {
     const int size = static_cast<int>(text.size());
     const int length = MultiByteToWideChar(1251, 0, text.data(), size, nullptr, 0);
     std::wstring wide(static_cast<size_t>(length), L'\0');
     MultiByteToWideChar(1251, 0, text.data(), size, wide.data(), length);
     return wide;
+}
+
+// A UTF-16 text in code page 1251.
+inline std::string Cp1251(const std::wstring& text) {
+    const int length = static_cast<int>(text.size());
+    const int size =
+        WideCharToMultiByte(1251, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(1251, 0, text.data(), length, bytes.data(), size, nullptr, nullptr);
+    return bytes;
 }
 
 } // namespace expected

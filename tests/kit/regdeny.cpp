@@ -8,6 +8,8 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "WinHolders.h"
+
 namespace {
 
 const wchar_t kClassKey[] = L"CLSID\\{5641586A-5D36-4A53-A61C-B7CAD4BB3740}";
@@ -19,24 +21,25 @@ bool SetAccess(HKEY key, const wchar_t* descriptor) {
                           descriptor, SDDL_REVISION_1, &security, nullptr) &&
                       RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, security) == ERROR_SUCCESS;
     LocalFree(security);
-    RegCloseKey(key);
     return done;
 }
 
 // Everyone may read; nobody may write, make subkeys or delete.
 bool Deny(REGSAM view) {
-    HKEY key = nullptr;
+    TRegKey key;
     return RegCreateKeyExW(HKEY_CLASSES_ROOT, kClassKey, 0, nullptr, 0, KEY_ALL_ACCESS | view,
-                           nullptr, &key, nullptr) == ERROR_SUCCESS &&
-           SetAccess(key, L"D:P(A;;KR;;;WD)");
+                           nullptr, key.Put(), nullptr) == ERROR_SUCCESS &&
+           SetAccess(key.Get(), L"D:P(A;;KR;;;WD)");
 }
 
 bool Allow(REGSAM view) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, kClassKey, 0, WRITE_DAC | view, &key) != ERROR_SUCCESS)
+    TRegKey key;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, kClassKey, 0, WRITE_DAC | view, key.Put()) !=
+        ERROR_SUCCESS)
         return true;
-    return SetAccess(key, L"D:P(A;;KA;;;WD)") &&
-           RegDeleteKeyExW(HKEY_CLASSES_ROOT, kClassKey, view, 0) == ERROR_SUCCESS;
+    const bool allowed = SetAccess(key.Get(), L"D:P(A;;KA;;;WD)");
+    key.Reset();
+    return allowed && RegDeleteKeyExW(HKEY_CLASSES_ROOT, kClassKey, view, 0) == ERROR_SUCCESS;
 }
 
 } // namespace

@@ -86,23 +86,6 @@ bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
     }
 }
 
-std::string Cp1251(const std::wstring& text) {
-    const int length = static_cast<int>(text.size());
-    const int size =
-        WideCharToMultiByte(1251, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(1251, 0, text.data(), length, &out[0], size, nullptr, nullptr);
-    return out;
-}
-
-std::wstring Cp1251ToWide(const std::string& text) {
-    const int length = static_cast<int>(text.size());
-    const int size = MultiByteToWideChar(1251, 0, text.data(), length, nullptr, 0);
-    std::wstring out(static_cast<size_t>(size), L'\0');
-    MultiByteToWideChar(1251, 0, text.data(), length, &out[0], size);
-    return out;
-}
-
 Operator::Operator(const std::wstring& program) {
     const std::wstring folder = program.substr(0, program.find_last_of(L'\\'));
     std::wstring command = L"\"" + program + L"\"";
@@ -110,7 +93,7 @@ Operator::Operator(const std::wstring& program) {
     startup.cb = sizeof startup;
     if (!CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
                         folder.c_str(), &startup, &FProcess))
-        throw std::runtime_error("cannot start " + Cp1251(program) + ": error " +
+        throw std::runtime_error("cannot start " + expected::Cp1251(program) + ": error " +
                                  std::to_string(GetLastError()));
     FThread = FProcess.dwThreadId;
     const bool shown = WaitFor([this] {
@@ -153,7 +136,7 @@ HWND Operator::Control(int id) const {
 }
 
 std::string Operator::Text(int id) const {
-    return Cp1251(WindowText(Control(id)));
+    return expected::Cp1251(WindowText(Control(id)));
 }
 
 bool Operator::Enabled(int id) const {
@@ -176,7 +159,7 @@ std::vector<std::string> Operator::Entries() const {
         std::wstring entry(static_cast<size_t>(SendMessageW(list, LB_GETTEXTLEN, i, 0)) + 1, L'\0');
         entry.resize(static_cast<size_t>(
             SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(&entry[0]))));
-        entries.push_back(Cp1251(entry));
+        entries.push_back(expected::Cp1251(entry));
     }
     return entries;
 }
@@ -214,7 +197,7 @@ void Operator::SelectEntry(int index) {
 void Operator::SetText(int id, const std::string& text) {
     DWORD_PTR result = 0;
     if (!SendMessageTimeoutW(Control(id), WM_SETTEXT, 0,
-                             reinterpret_cast<LPARAM>(Cp1251ToWide(text).c_str()), SMTO_NORMAL,
+                             reinterpret_cast<LPARAM>(expected::Wide(text).c_str()), SMTO_NORMAL,
                              kHandled, &result))
         throw std::runtime_error("the text change was not handled");
 }
@@ -278,8 +261,8 @@ TMessageBox Operator::WaitForMessageBox() {
         }))
         throw std::runtime_error("no message box showed");
     box.Owner = GetWindow(box.Window, GW_OWNER);
-    box.Caption = Cp1251(WindowText(box.Window));
-    box.Text = Cp1251(WindowText(GetDlgItem(box.Window, kMessageBoxText)));
+    box.Caption = expected::Cp1251(WindowText(box.Window));
+    box.Text = expected::Cp1251(WindowText(GetDlgItem(box.Window, kMessageBoxText)));
     HWND icon = GetDlgItem(box.Window, kMessageBoxIcon);
     box.HasIcon = icon && IsWindowVisible(icon) && SendMessageW(icon, STM_GETICON, 0, 0) != 0;
     for (HWND child = GetWindow(box.Window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
@@ -303,7 +286,7 @@ std::string Operator::WaitForTooltip() {
             return false;
         }))
         throw std::runtime_error("no tooltip showed");
-    return Cp1251(text);
+    return expected::Cp1251(text);
 }
 
 DWORD Operator::Close() {

@@ -10,14 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "ExpectedTexts.h"
+
 namespace quintor {
 
 // Polls condition until it holds or timeoutMs passes; returns whether it held.
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 30000);
-
-// Texts in code page 1251, as the program keeps them.
-std::string Cp1251(const std::wstring& text);
-std::wstring Cp1251ToWide(const std::string& text);
 
 // A message box of the program: its caption and text, what owns it and which of its parts show.
 struct TMessageBox {

@@ -18,7 +18,7 @@
 namespace {
 
 std::string Utf8(const std::string& cp1251) {
-    return WideToCodePage(quintor::Cp1251ToWide(cp1251), CP_UTF8);
+    return WideToCodePage(expected::Wide(cp1251), CP_UTF8);
 }
 
 void Print(const std::string& cp1251) {
@@ -104,12 +104,7 @@ int main(int argc, char** argv) {
     }
     try {
         // The program's path comes in the system's code page, as every command line does.
-        const std::string program = argv[1];
-        std::wstring path(program.size(), L'\0');
-        path.resize(static_cast<size_t>(
-            MultiByteToWideChar(CP_ACP, 0, program.data(), static_cast<int>(program.size()),
-                                &path[0], static_cast<int>(path.size()))));
-        Run(path, argv[2]);
+        Run(CodePageToWide(argv[1], CP_ACP), argv[2]);
         return 0;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "quintor_session: %s\n", error.what());

@@ -273,7 +273,7 @@ TEST_F(QuintorTest, ASaveThatFailsAtCloseIsReportedInABoxAndTheProgramStillEnds)
     EXPECT_EQ(0u, box.Text.find("\xCD\xE0\xF1\xF2\xF0\xEE\xE9\xEA\xE8 \xED\xE5 "
                                 "\xF1\xEE\xF5\xF0\xE0\xED\xE5\xED\xFB.\n\n"))
         << box.Text;
-    EXPECT_NE(std::string::npos, box.Text.find(quintor::Cp1251(Ini()))) << box.Text;
+    EXPECT_NE(std::string::npos, box.Text.find(expected::Cp1251(Ini()))) << box.Text;
     app->CloseMessageBox(box);
     EXPECT_EQ(0u, app->WaitForExit());
 }
@@ -542,7 +542,7 @@ TEST_F(QuintorTest, APulseTimeOutside0To65535IsReportedAndNothingIsPulsed) {
     StartOnBoard();
     HWND pulse = FocusPulseBox();
     for (const std::string text : {"-", "-5"}) {
-        app->Type(quintor::Cp1251ToWide(text.substr(text.size() - 1)));
+        app->Type(expected::Wide(text.substr(text.size() - 1)));
         TMessageBox box = app->WaitForMessageBox();
         EXPECT_EQ(NotAPulseTime(text), box.Text);
         EXPECT_EQ(kTitle, box.Caption);
@@ -709,8 +709,8 @@ std::string ClassName(HWND window) {
 TEST_F(QuintorTest, EveryControlStandsWhereTheLayoutPutsIt) {
     Start();
     HWND form = app->Main();
-    EXPECT_EQ(quintor::Cp1251(ctl::kMainWindowClass), ClassName(form));
-    EXPECT_EQ(kTitle, quintor::Cp1251([&] {
+    EXPECT_EQ(expected::Cp1251(ctl::kMainWindowClass), ClassName(form));
+    EXPECT_EQ(kTitle, expected::Cp1251([&] {
                   wchar_t caption[64] = L"";
                   GetWindowTextW(form, caption, 64);
                   return std::wstring(caption);
@@ -757,7 +757,7 @@ TEST_F(QuintorTest, EveryControlStandsWhereTheLayoutPutsIt) {
     for (int i = 0; i < 16; ++i) {
         wchar_t item[16] = L"";
         SendMessageW(ports, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(item));
-        EXPECT_EQ("COM" + std::to_string(i + 1), quintor::Cp1251(item));
+        EXPECT_EQ("COM" + std::to_string(i + 1), expected::Cp1251(item));
     }
     app->SaveScreenshot(sizeof(void*) == 4 ? "quintor-win32.bmp" : "quintor-win64.bmp");
 }

@@ -142,15 +142,14 @@ void ExpectEntries(const std::wstring& serverPath, const std::wstring& path,
 // suite of the other architecture leaves it so). The ProgID's keys are shared by both views.
 bool OtherArchitectureRegistered() {
     const REGSAM otherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
-    HKEY key = nullptr;
+    TRegKey key;
     if (RegOpenKeyExW(HKEY_CLASSES_ROOT, (kClassKey + L"\\InprocServer32").c_str(), 0,
-                      KEY_READ | otherView, &key) != ERROR_SUCCESS)
+                      KEY_READ | otherView, key.Put()) != ERROR_SUCCESS)
         return false;
     wchar_t server[MAX_PATH] = L"";
     DWORD size = sizeof server - sizeof(wchar_t);
-    const bool found =
-        RegGetValueW(key, nullptr, nullptr, RRF_RT_REG_SZ, nullptr, server, &size) == ERROR_SUCCESS;
-    RegCloseKey(key);
+    const bool found = RegGetValueW(key.Get(), nullptr, nullptr, RRF_RT_REG_SZ, nullptr, server,
+                                    &size) == ERROR_SUCCESS;
     return found && lstrcmpiW(server, kDll.c_str()) != 0;
 }
 
@@ -222,9 +221,10 @@ TEST(Registration, AModulePathWithASpaceIsWrittenShortForTheServerAndLongForTheB
 TEST(Registration, PerUserRegistrationWritesTheSameEntriesForTheUserAndNothingForTheMachine) {
     ASSERT_EQ(0u, RunRegsvr32(L"/u", kDll));
     const std::wstring machine = RegistrationState();
-    HKEY user = nullptr;
+    TRegKey userKey;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0,
-                                             KEY_READ, nullptr, &user, nullptr));
+                                             KEY_READ, nullptr, userKey.Put(), nullptr));
+    const HKEY user = userKey.Get();
 
     ASSERT_EQ(0u, RunRegsvr32(L"/n /i:user", kDll));
     ExpectEntries(kDll, kDll, user);
@@ -238,7 +238,6 @@ TEST(Registration, PerUserRegistrationWritesTheSameEntriesForTheUserAndNothingFo
     ASSERT_EQ(0u, RunRegsvr32(L"/u /n /i:user", kDll));
     EXPECT_EQ(L"", RegistrationState(user));
     EXPECT_TRUE(machine == RegistrationState());
-    RegCloseKey(user);
     ASSERT_EQ(0u, RunRegsvr32(L"", kDll));
 }
 

@@ -8,7 +8,7 @@ set -euo pipefail
 rig=$1 build32=$2 build64=$3
 why=$("$rig" why win32)
 [ -z "$why" ] || { echo "skipped: $why"; exit 77; }
-winpath() { echo "Z:${1//\//\\}"; }
+. "$(dirname "$0")/../kit/board.sh"
 dll32=$(winpath "$build32/driver/Korvex.dll") dll64=$(winpath "$build64/driver/Korvex.dll")
 clsid='{5641586A-5D36-4A53-A61C-B7CAD4BB3740}'
 fail() { echo "FAILED: $*"; exit 1; }
@@ -18,7 +18,7 @@ created32() {
   printf 'Set k = CreateObject("Addin.Korvex")\r\nWScript.Echo k.Version\r\n' >"$build32/side_by_side.vbs"
   "$rig" wine cscript //nologo "$(winpath "$build32/side_by_side.vbs")" 2>/dev/null | tr -d '\r'
 }
-trap '"$rig" wine regsvr32 /s "$dll32"; "$rig" wine64 regsvr32 /s "$dll64"; rm -f "$build32/side_by_side.vbs"' EXIT
+trap 'build_registrations "$rig" "$build32" "$build64"; rm -f "$build32/side_by_side.vbs"' EXIT
 
 "$rig" wine regsvr32 /s "$dll32" && "$rig" wine64 regsvr32 /s "$dll64" || fail "registration"
 "$rig" wine64 regsvr32 /s /u "$dll64" || fail "64-bit unregistration"
