@@ -80,9 +80,9 @@ void TComm::OpenHandle(uint32_t n) {
     HANDLE handle = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                 OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        int code =
-            GetLastError() == ERROR_ACCESS_DENIED ? RESULT_PORT_BUSY : RESULT_PORT_UNAVAILABLE;
-        RaiseDriverError(code, ResultText(code));
+        const DWORD error = GetLastError();
+        int code = error == ERROR_ACCESS_DENIED ? RESULT_PORT_BUSY : RESULT_PORT_UNAVAILABLE;
+        RaiseDriverError(code, ResultText(code), error);
     }
     Handle = handle;
 }

@@ -75,6 +75,7 @@ TDriver::~TDriver() = default;
 
 int TDriver::ClearResult() {
     ResultCode = RESULT_OK;
+    ResultSystemCode = 0;
     ResultDescriptionW = ResultTextW(RESULT_OK);
     ResultDescription = WideToCp1251(ResultDescriptionW);
     return ResultCode;
@@ -84,7 +85,10 @@ int TDriver::HandleError(const EBaseError& failure) {
     ResultDescription = failure.Message;
     ResultDescriptionW = failure.Text();
     auto driverError = dynamic_cast<const EDriverError*>(&failure);
+    auto systemError = dynamic_cast<const EWin32Error*>(&failure);
     ResultCode = driverError ? driverError->Code : RESULT_FAILURE;
+    ResultSystemCode = driverError ? driverError->SystemCode
+                                   : systemError ? systemError->ErrorCode : 0;
     return ResultCode;
 }
 

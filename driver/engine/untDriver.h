@@ -44,7 +44,8 @@ public:
 
     // Result 0 "Ошибок нет"; returns 0.
     int ClearResult();
-    // Stores a caught failure as code and text (both forms); returns the code.
+    // Stores a caught failure as code and text (both forms) and the system's error number
+    // behind it; returns the code.
     int HandleError(const EBaseError& failure);
 
     int32_t GetPortNumber() const { return static_cast<int32_t>(Comm->PortNumber); }
@@ -67,6 +68,9 @@ public:
     int32_t ResultCode = 0;
     std::string ResultDescription;   // cp1251, as the driver's texts are written
     std::wstring ResultDescriptionW; // the same in UTF-16, with the system's texts kept whole
+    // The system's error number behind the last result: a system call that failed, or the
+    // reason a port could not be opened; 0 when no system call failed.
+    unsigned long ResultSystemCode = 0;
     uint8_t DeviceType = 0;
     uint8_t DeviceSubType = 0;
     uint8_t ProtocolVersion = 0;

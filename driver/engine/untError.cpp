@@ -18,8 +18,8 @@ EWin32Error::EWin32Error(DWORD errorCode) : EWin32Error(errorCode, Win32ErrorMes
 EWin32Error::EWin32Error(DWORD errorCode, std::wstring text)
     : EBaseError(WideToCp1251(text)), ErrorCode(errorCode), FText(std::move(text)) {}
 
-void RaiseDriverError(int code, const std::string& message) {
-    throw EDriverError(code, message);
+void RaiseDriverError(int code, const std::string& message, unsigned long systemCode) {
+    throw EDriverError(code, message, systemCode);
 }
 
 void RaiseLastOSError() {

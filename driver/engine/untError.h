@@ -19,12 +19,15 @@ public:
     std::string Message;
 };
 
-// The driver's own failure: a result code and its text, passed on unaltered.
+// The driver's own failure: a result code and its text, passed on unaltered. A port that cannot
+// be opened also keeps the system's error number behind it, so a caller can tell the reason.
 class EDriverError : public EBaseError {
 public:
-    EDriverError(int code, std::string message) : EBaseError(std::move(message)), Code(code) {}
+    EDriverError(int code, std::string message, unsigned long systemCode = 0)
+        : EBaseError(std::move(message)), Code(code), SystemCode(systemCode) {}
 
     int Code;
+    unsigned long SystemCode; // 0 when no system call failed
 };
 
 // A failed operating-system call, described by its error number and the system's text. The
@@ -55,8 +58,9 @@ public:
     EOutOfMemory() : EBaseError("Out of memory") {}
 };
 
-// Raises EDriverError(code, message).
-[[noreturn]] void RaiseDriverError(int code, const std::string& message);
+// Raises EDriverError(code, message, systemCode).
+[[noreturn]] void RaiseDriverError(int code, const std::string& message,
+                                   unsigned long systemCode = 0);
 
 // Raises EWin32Error for the calling thread's last OS error number.
 [[noreturn]] void RaiseLastOSError();
