@@ -1,100 +1,65 @@
 #include "KxBoard.h"
 
-#include <cstdio>
-
 namespace {
 
-std::string HexResult(HRESULT result) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(result));
-    return text;
-}
-
-// Raises KxCallFailed when the member failed.
-void Check(const char* member, HRESULT result) {
-    if (FAILED(result))
-        throw KxCallFailed(member, result);
+// The dumps are ASCII.
+std::wstring Widen(const std::string& text) {
+    return std::wstring(text.begin(), text.end());
 }
 
 } // namespace
 
-KxDriverMissing::KxDriverMissing(HRESULT r)
-    : std::runtime_error(
-          r == REGDB_E_CLASSNOTREG
-              ? "the Korvex driver is not registered (Addin.Korvex, " + HexResult(r) + ")"
-              : "the Korvex driver cannot be loaded (Addin.Korvex, " + HexResult(r) + ")"),
-      result(r) {}
-
-KxCallFailed::KxCallFailed(const char* member, HRESULT result)
-    : std::runtime_error(std::string("IKorvex::") + member + " failed with " + HexResult(result)) {}
-
-KxBoard::KxBoard(long port) {
-    HRESULT result = CoCreateInstance(CLSID_Korvex, nullptr, CLSCTX_INPROC_SERVER, IID_IKorvex,
-                                      korvex_.PutVoid());
-    if (FAILED(result))
-        throw KxDriverMissing(result);
-    Put("PortNumber", &IKorvex::put_PortNumber, port);
+KxBoard::KxBoard(const KxPort& port, uint32_t timeoutMs) {
+    driver_.SetPortNumber(port.number);
+    driver_.SetTimeout(timeoutMs);
 }
 
-KxStep KxBoard::Run(const char* name, HRESULT (STDMETHODCALLTYPE IKorvex::*method)(LONG*)) {
-    LONG value = 0;
-    Check(name, (korvex_.Get()->*method)(&value));
-    // The step reads its result back from ResultCode, with the text and frames that belong to it.
+KxStep KxBoard::Run(const wchar_t* name, int (TDriver::*operation)()) {
+    try {
+        (driver_.*operation)();
+    } catch (const EBaseError& failure) {
+        // Opening the port or setting its time-outs around a pulse raises to the caller.
+        driver_.HandleError(failure);
+    }
     KxStep step;
-    step.name.assign(name, name + std::char_traits<char>::length(name));
-    step.code = Long("ResultCode", &IKorvex::get_ResultCode);
-    step.description = Text("ResultDescription", &IKorvex::get_ResultDescription);
-    step.sent = Text("Output", &IKorvex::get_Output);
-    step.received = Text("Input", &IKorvex::get_Input);
+    step.name = name;
+    step.code = driver_.ResultCode;
+    step.description = driver_.ResultDescriptionW;
+    step.systemCode = driver_.ResultSystemCode;
+    step.sent = Widen(driver_.Output);
+    step.received = Widen(driver_.Input);
     return step;
 }
 
-long KxBoard::Long(const char* name, HRESULT (STDMETHODCALLTYPE IKorvex::*getter)(LONG*)) {
-    LONG value = 0;
-    Check(name, (korvex_.Get()->*getter)(&value));
-    return value;
-}
-
-std::wstring KxBoard::Text(const char* name, HRESULT (STDMETHODCALLTYPE IKorvex::*getter)(BSTR*)) {
-    TBstr text;
-    Check(name, (korvex_.Get()->*getter)(text.Put()));
-    return text.Text();
-}
-
-void KxBoard::Put(const char* name, HRESULT (STDMETHODCALLTYPE IKorvex::*setter)(LONG),
-                  long value) {
-    Check(name, (korvex_.Get()->*setter)(value));
-}
-
 KxStep KxBoard::GetStatus() {
-    return Run("GetStatus", &IKorvex::GetStatus);
+    return Run(L"GetStatus", &TDriver::GetStatus);
 }
 
 KxStep KxBoard::SetStatus(int pattern) {
-    Put("ReleStatus", &IKorvex::put_ReleStatus, pattern);
-    return Run("SetStatus", &IKorvex::SetStatus);
+    driver_.ReleStatus = static_cast<uint8_t>(pattern);
+    return Run(L"SetStatus", &TDriver::SetStatus);
 }
 
 KxStep KxBoard::ToggleStatus(int pattern, long milliseconds) {
-    Put("ReleStatus", &IKorvex::put_ReleStatus, pattern);
-    Put("ToggleTime", &IKorvex::put_ToggleTime, milliseconds);
-    return Run("ToggleStatus", &IKorvex::ToggleStatus);
+    driver_.ReleStatus = static_cast<uint8_t>(pattern);
+    driver_.ToggleTime = static_cast<uint16_t>(milliseconds);
+    return Run(L"ToggleStatus", &TDriver::ToggleStatus);
 }
 
 KxStep KxBoard::GetDeviceMetrics() {
-    return Run("GetDeviceMetrics", &IKorvex::GetDeviceMetrics);
+    return Run(L"GetDeviceMetrics", &TDriver::GetDeviceMetrics);
 }
 
-int KxBoard::Relays() {
-    return static_cast<int>(Long("ReleStatus", &IKorvex::get_ReleStatus));
+int KxBoard::Relays() const {
+    return driver_.ReleStatus;
 }
 
-KxMetrics KxBoard::Metrics() {
+KxMetrics KxBoard::Metrics() const {
     KxMetrics metrics;
-    metrics.type = Long("DeviceType", &IKorvex::get_DeviceType);
-    metrics.subType = Long("DeviceSubType", &IKorvex::get_DeviceSubType);
-    metrics.protocol = Long("ProtocolVersion", &IKorvex::get_ProtocolVersion);
-    metrics.firmware = Long("SoftVersion", &IKorvex::get_SoftVersion);
-    metrics.number = Long("DeviceNumber", &IKorvex::get_DeviceNumber);
+    metrics.type = driver_.DeviceType;
+    metrics.subType = driver_.DeviceSubType;
+    metrics.protocol = driver_.ProtocolVersion;
+    metrics.firmware = driver_.SoftVersion;
+    metrics.number = driver_.DeviceNumber;
     return metrics;
 }

@@ -1,22 +1,21 @@
-// kxctl's link to the relay board: the registered Korvex control, created by its class id and
-// called through IKorvex like any other client would.
+// kxctl's link to one relay board: the driver's own protocol engine on one port, so kxctl gives
+// the same codes, texts and frames as the control, and needs nothing registered.
 #pragma once
 
-#include <windows.h>
-
-#include <stdexcept>
+#include <cstdint>
 #include <string>
 
-#include "Savolin_TLB.h"
-#include "WinHolders.h"
+#include "KxPorts.h"
+#include "untDriver.h"
 
-// One driver call and what the control recorded for it.
+// One driver operation and what the engine recorded for it.
 struct KxStep {
-    std::wstring name;        // the IKorvex method: "GetStatus", "SetStatus", ...
-    long code = 0;            // ResultCode after the call
-    std::wstring description; // ResultDescription
-    std::wstring sent;        // Output: hex dump of the frame sent
-    std::wstring received;    // Input: hex dump of what came back
+    std::wstring name;            // the operation: "GetStatus", "SetStatus", ...
+    long code = 0;                // ResultCode after the operation
+    std::wstring description;     // ResultDescription
+    unsigned long systemCode = 0; // the system's error number behind a failure, 0 when none
+    std::wstring sent;            // Output: hex dump of the frame sent
+    std::wstring received;        // Input: hex dump of what came back
 };
 
 // The board's identification as the last GetDeviceMetrics decoded it.
@@ -24,37 +23,21 @@ struct KxMetrics {
     long type = 0, subType = 0, protocol = 0, firmware = 0, number = 0;
 };
 
-// The control could not be created: the driver is not registered for this architecture, or its
-// registered file cannot be loaded.
-class KxDriverMissing : public std::runtime_error {
-public:
-    explicit KxDriverMissing(HRESULT result);
-    HRESULT result;
-};
-
-// A call into the control failed as a COM call (the driver itself reports through its result).
-class KxCallFailed : public std::runtime_error {
-public:
-    KxCallFailed(const char* member, HRESULT result);
-};
-
 class KxBoard {
 public:
-    // Creates the control and sets its port. Throws KxDriverMissing.
-    explicit KxBoard(long port);
+    // The board on port, read with the driver's read time-out timeoutMs; nothing is opened yet.
+    KxBoard(const KxPort& port, uint32_t timeoutMs);
 
     KxStep GetStatus();
     KxStep SetStatus(int pattern);
     KxStep ToggleStatus(int pattern, long milliseconds);
     KxStep GetDeviceMetrics();
 
-    int Relays();        // ReleStatus: the pattern the board last reported
-    KxMetrics Metrics(); // the identification fields
+    int Relays() const;        // ReleStatus: the pattern the board last reported
+    KxMetrics Metrics() const; // the identification fields
 
 private:
-    TComPtr<IKorvex> korvex_;
-    KxStep Run(const char* name, HRESULT (STDMETHODCALLTYPE IKorvex::*method)(LONG*));
-    long Long(const char* name, HRESULT (STDMETHODCALLTYPE IKorvex::*getter)(LONG*));
-    std::wstring Text(const char* name, HRESULT (STDMETHODCALLTYPE IKorvex::*getter)(BSTR*));
-    void Put(const char* name, HRESULT (STDMETHODCALLTYPE IKorvex::*setter)(LONG), long value);
+    TDriver driver_;
+    // Runs one operation; a failure it raises is recorded as the control records it.
+    KxStep Run(const wchar_t* name, int (TDriver::*operation)());
 };

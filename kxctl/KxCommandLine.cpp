@@ -1,5 +1,6 @@
 #include "KxCommandLine.h"
 
+#include <algorithm>
 #include <cwchar>
 
 namespace {
@@ -14,7 +15,8 @@ const CommandInfo kCommands[] = {
     {L"on", KxCommand::On, 1},         {L"off", KxCommand::Off, 1},
     {L"pulse", KxCommand::Pulse, 2},   {L"alloff", KxCommand::AllOff, 0},
     {L"status", KxCommand::Status, 0}, {L"metrics", KxCommand::Metrics, 0},
-    {L"set", KxCommand::Set, 1},
+    {L"set", KxCommand::Set, 1},       {L"ports", KxCommand::Ports, 0},
+    {L"find", KxCommand::Find, 0},
 };
 
 std::string Narrow(const std::wstring& text) {
@@ -69,28 +71,96 @@ void ReadArguments(KxRequest& request, const std::vector<std::wstring>& words) {
         request.pattern = static_cast<int>(ParseNumber(words[1], 0, 255, true, "the pattern"));
 }
 
+// The value of the option at args[i] ("--name VALUE" or "--name=VALUE"), or nothing when args[i]
+// is another option; steps i over the value.
+bool OptionValue(const std::vector<std::wstring>& args, size_t& i, const std::wstring& name,
+                 const char* needs, std::wstring& value) {
+    const std::wstring& arg = args[i];
+    if (arg.rfind(name + L"=", 0) == 0) {
+        value = arg.substr(name.size() + 1);
+        return true;
+    }
+    if (arg != name)
+        return false;
+    if (i + 1 >= args.size())
+        throw KxUsageError(Narrow(name) + " needs " + needs);
+    value = args[++i];
+    return true;
+}
+
+// "3,5,9-12": COM numbers and ranges of them, each once, in the order first named.
+std::vector<long> ParsePortList(const std::wstring& text) {
+    std::vector<long> ports;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find(L',', start);
+        if (end == std::wstring::npos)
+            end = text.size();
+        const std::wstring item = text.substr(start, end - start);
+        const size_t dash = item.find(L'-');
+        const long first = ParseNumber(item.substr(0, dash), 1, 2147483647L, false, "a port");
+        const long last = dash == std::wstring::npos
+                              ? first
+                              : ParseNumber(item.substr(dash + 1), first, 2147483647L, false,
+                                            "the end of a port range");
+        if (static_cast<unsigned long>(last - first) >= kMaxListedPorts)
+            throw KxUsageError("the port list may name at most " + std::to_string(kMaxListedPorts) +
+                               " ports");
+        for (long port = first;; ++port) {
+            if (std::find(ports.begin(), ports.end(), port) == ports.end())
+                ports.push_back(port);
+            if (ports.size() > kMaxListedPorts)
+                throw KxUsageError("the port list may name at most " +
+                                   std::to_string(kMaxListedPorts) + " ports");
+            if (port == last)
+                break;
+        }
+        start = end + 1;
+    }
+    return ports;
+}
+
+// Refuses options that do not go with the command or with each other.
+void CheckCombination(const KxRequest& request, bool portsGiven) {
+    const std::string command = Narrow(request.name);
+    if (request.board >= 0 && request.portGiven)
+        throw KxUsageError("--board and --port cannot be used together");
+    if (!request.OnOneBoard() && request.portGiven)
+        throw KxUsageError("'" + command + "' takes --ports, not --port");
+    if (!request.OnOneBoard() && request.board >= 0)
+        throw KxUsageError("--board goes with a command for one board, not '" + command + "'");
+    if (request.command == KxCommand::Ports && portsGiven)
+        throw KxUsageError("'ports' lists every port; --ports goes with find or --board");
+    if (request.OnOneBoard() && portsGiven && request.board < 0)
+        throw KxUsageError("--ports goes with find or --board");
+}
+
 } // namespace
 
 KxRequest ParseCommandLine(const std::vector<std::wstring>& args) {
     KxRequest request;
     std::vector<std::wstring> words;
+    bool portsGiven = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::wstring& arg = args[i];
+        std::wstring value;
         if (arg == L"--help" || arg == L"-h" || arg == L"/?") {
             request.help = true;
         } else if (arg == L"--json") {
             request.json = true;
         } else if (arg == L"--verbose" || arg == L"-v") {
             request.verbose = true;
-        } else if (arg == L"--port" || arg.rfind(L"--port=", 0) == 0) {
-            std::wstring value;
-            if (arg != L"--port")
-                value = arg.substr(7);
-            else if (i + 1 < args.size())
-                value = args[++i];
-            else
-                throw KxUsageError("--port needs a COM port number");
+        } else if (OptionValue(args, i, L"--port", "a COM port number", value)) {
             request.port = ParseNumber(value, 1, 2147483647L, false, "the port");
+            request.portGiven = true;
+        } else if (OptionValue(args, i, L"--ports", "a list of COM port numbers", value)) {
+            request.ports = ParsePortList(value);
+            portsGiven = true;
+        } else if (OptionValue(args, i, L"--board", "a device number", value)) {
+            request.board = ParseNumber(value, 0, 65535, false, "the board's device number");
+        } else if (OptionValue(args, i, L"--timeout", "a time in milliseconds", value)) {
+            request.timeoutMs =
+                static_cast<uint32_t>(ParseNumber(value, 0, 60000, false, "the time-out in ms"));
         } else if (arg.size() > 1 && arg[0] == L'-') {
             throw KxUsageError("unknown option '" + Narrow(arg) + "'");
         } else {
@@ -102,13 +172,18 @@ KxRequest ParseCommandLine(const std::vector<std::wstring>& args) {
     if (words.empty())
         throw KxUsageError("no command given");
     ReadArguments(request, words);
+    CheckCombination(request, portsGiven);
     return request;
 }
 
 const wchar_t* UsageText() {
-    return L"kxctl: switch the relays of a Korvex relay board through the registered driver.\n"
+    return L"kxctl: switch the relays of a Korvex relay board, or find the board.\n"
+           L"It speaks to the board itself: no driver needs to be installed or registered.\n"
            L"\n"
-           L"Usage: kxctl [--port N] [--json] [--verbose] COMMAND [ARGUMENTS]\n"
+           L"Usage: kxctl [--port N | --board N [--ports LIST]] [--timeout MS] [--json]\n"
+           L"             [--verbose] COMMAND [ARGUMENTS]\n"
+           L"       kxctl [--ports LIST] [--json] find\n"
+           L"       kxctl [--json] ports\n"
            L"\n"
            L"Commands (relays are numbered 1 to 8, bits 0 to 7 of the status byte):\n"
            L"  on R          switch relay R on; the other relays stay as they are\n"
@@ -119,15 +194,32 @@ const wchar_t* UsageText() {
            L"  metrics       show the board's identification\n"
            L"  set P         set all eight relays at once to the pattern P (0x00 to 0xFF or 0 "
            L"to 255)\n"
+           L"  ports         list the serial ports the system knows, opening none\n"
+           L"  find          ask each port for a board's identification and show what answered:\n"
+           L"                board, silent, busy (held by another program), absent, other\n"
+           L"                (something that is not the board) or failed\n"
            L"\n"
            L"Options:\n"
            L"  --port N      the board's COM port number (default 1: COM1)\n"
+           L"  --board N     the board whose own device number is N (see find), on whatever\n"
+           L"                port it is\n"
+           L"  --ports LIST  the ports find and --board ask, e.g. 3,5,9-12 (default: every port\n"
+           L"                of 'ports')\n"
+           L"  --timeout MS  the read time-out in milliseconds (default 100), for slow adapters\n"
            L"  --json        print the result as one JSON object\n"
            L"  --verbose     also print each driver call with the frames sent and received\n"
            L"  --help        print this text\n"
            L"\n"
-           L"Exit codes: 0 done; 1 the board did not answer or answered wrongly; 2 the port\n"
-           L"cannot be opened or is in use; 3 bad arguments; 4 the driver is not registered.\n"
+           L"find and --board send each port one identification request (02 00 55 01 7A 2E)\n"
+           L"and nothing else; a port held by another program is left alone. Another device on\n"
+           L"a serial port still gets that request: --ports keeps them away from it.\n"
            L"\n"
-           L"Example: kxctl --port 3 on 1\n";
+           L"Exit codes: 0 done (find: a board answered); 1 the board did not answer or\n"
+           L"answered wrongly (find: no board answered); 2 the port cannot be opened or is in\n"
+           L"use; 3 bad arguments; 5 no board numbered as --board asks answered; 6 more than\n"
+           L"one did, and nothing was switched.\n"
+           L"\n"
+           L"Examples: kxctl --port 3 on 1\n"
+           L"          kxctl find\n"
+           L"          kxctl --board 4660 pulse 2 500\n";
 }

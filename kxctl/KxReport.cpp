@@ -1,5 +1,6 @@
 #include "KxReport.h"
 
+#include <algorithm>
 #include <cwchar>
 
 #include "RelayBits.h"
@@ -39,10 +40,10 @@ std::wstring RelaysLine(int relays) {
     return line + L" (on: " + RelaysSwitchedOn(relays, L", ") + L")\n";
 }
 
-std::wstring MetricsLine(const KxMetrics& m) {
+std::wstring MetricsText(const KxMetrics& m) {
     return L"type " + std::to_wstring(m.type) + L", subtype " + std::to_wstring(m.subType) +
            L", protocol " + std::to_wstring(m.protocol) + L", firmware " +
-           std::to_wstring(m.firmware) + L", number " + std::to_wstring(m.number) + L"\n";
+           std::to_wstring(m.firmware) + L", number " + std::to_wstring(m.number);
 }
 
 std::wstring StepLines(const KxStep& step) {
@@ -79,6 +80,11 @@ std::wstring JsonRelays(int relays) {
            RelaysSwitchedOn(relays, L",") + L"]";
 }
 
+// ",\"board\":N" when the request named the board by its number.
+std::wstring JsonBoard(const KxRequest& request) {
+    return request.board >= 0 ? L",\"board\":" + std::to_wstring(request.board) : L"";
+}
+
 std::wstring JsonMetrics(const KxMetrics& m) {
     return L",\"metrics\":{\"type\":" + std::to_wstring(m.type) + L",\"subtype\":" +
            std::to_wstring(m.subType) + L",\"protocol\":" + std::to_wstring(m.protocol) +
@@ -86,7 +92,160 @@ std::wstring JsonMetrics(const KxMetrics& m) {
            std::to_wstring(m.number) + L"}";
 }
 
+// text followed by blanks to width characters.
+std::wstring Padded(const std::wstring& text, size_t width) {
+    return text + std::wstring(width > text.size() ? width - text.size() : 0, L' ');
+}
+
+// Columns separated by three blanks, each padded to its width but the last one written.
+std::wstring Columns(const std::vector<std::wstring>& cells, const std::vector<size_t>& widths) {
+    size_t last = 0;
+    for (size_t i = 0; i < cells.size(); ++i)
+        if (!cells[i].empty())
+            last = i;
+    std::wstring line;
+    for (size_t i = 0; i <= last; ++i)
+        line += (i ? L"   " : L"") + (i == last ? cells[i] : Padded(cells[i], widths[i]));
+    return line + L"\n";
+}
+
+// A result text on one line: the system's texts hold a line break.
+std::wstring OneLine(std::wstring text) {
+    for (wchar_t& c : text)
+        if (c == L'\n' || c == L'\r')
+            c = L' ';
+    return text;
+}
+
+std::wstring UsbText(const KxPort& port) {
+    if (!port.usb)
+        return L"";
+    return L"USB " + port.usb->vid + L":" + port.usb->pid +
+           (port.usb->serial.empty() ? L"" : L" serial " + port.usb->serial);
+}
+
+// The widest name and friendly name of the ports.
+std::vector<size_t> PortWidths(const std::vector<KxPort>& ports) {
+    std::vector<size_t> widths(2, 0);
+    for (const KxPort& port : ports) {
+        widths[0] = std::max(widths[0], port.name.size());
+        widths[1] = std::max(widths[1], port.friendly.size());
+    }
+    return widths;
+}
+
+std::wstring ResultText(const KxStep& step) {
+    return L"(" + std::to_wstring(step.code) + L") " + OneLine(step.description);
+}
+
+std::wstring JsonPortFields(const KxPort& port) {
+    std::wstring json =
+        L"\"port\":" + std::to_wstring(port.number) + L",\"name\":" + JsonString(port.name);
+    if (!port.friendly.empty())
+        json += L",\"friendly\":" + JsonString(port.friendly);
+    if (port.usb) {
+        json += L",\"usb\":{\"vid\":" + JsonString(port.usb->vid) + L",\"pid\":" +
+                JsonString(port.usb->pid);
+        if (!port.usb->serial.empty())
+            json += L",\"serial\":" + JsonString(port.usb->serial);
+        json += L"}";
+    }
+    return json;
+}
+
+std::wstring JsonProbe(const KxProbe& probe, bool verbose) {
+    std::wstring json = L"{" + JsonPortFields(probe.port) + L",\"state\":" +
+                        JsonString(StateName(probe.state)) + L",\"code\":" +
+                        std::to_wstring(probe.step.code) + L",\"description\":" +
+                        JsonString(probe.step.description);
+    if (probe.state == KxState::Board)
+        json += JsonMetrics(probe.metrics);
+    if (verbose)
+        json += L",\"sent\":" + JsonString(probe.step.sent) + L",\"received\":" +
+                JsonString(probe.step.received);
+    return json + L"}";
+}
+
+// The head of a listing's object and its array of ports.
+template <class T, class F>
+std::wstring JsonListing(const wchar_t* command, int exitCode, const std::vector<T>& items,
+                         F item) {
+    std::wstring json = L"{\"command\":" + JsonString(command) + L",\"ok\":" +
+                        (exitCode == KX_EXIT_OK ? L"true" : L"false") + L",\"exit\":" +
+                        std::to_wstring(exitCode) + L",\"ports\":[";
+    for (size_t i = 0; i < items.size(); ++i)
+        json += (i ? L"," : L"") + item(items[i]);
+    return json + L"]}\n";
+}
+
+// "COM3, COM5", or "none".
+std::wstring PortNames(const std::vector<KxProbe>& probes) {
+    std::wstring names;
+    for (const KxProbe& probe : probes)
+        names += (names.empty() ? L"" : L", ") + probe.port.name;
+    return names.empty() ? L"none" : names;
+}
+
+std::wstring JsonPortNumbers(const std::vector<KxProbe>& probes) {
+    std::wstring json = L"[";
+    for (size_t i = 0; i < probes.size(); ++i)
+        json += (i ? L"," : L"") + std::to_wstring(probes[i].port.number);
+    return json + L"]";
+}
+
 } // namespace
+
+std::wstring PortsText(const std::vector<KxPort>& ports) {
+    const std::vector<size_t> widths = PortWidths(ports);
+    std::wstring text;
+    for (const KxPort& port : ports)
+        text += Columns({port.name, port.friendly, UsbText(port)}, widths);
+    return text;
+}
+
+std::wstring PortsJson(const std::vector<KxPort>& ports) {
+    return JsonListing(L"ports", KX_EXIT_OK, ports,
+                       [](const KxPort& port) { return L"{" + JsonPortFields(port) + L"}"; });
+}
+
+std::wstring FindText(const std::vector<KxProbe>& probes, bool verbose) {
+    std::vector<KxPort> ports;
+    for (const KxProbe& probe : probes)
+        ports.push_back(probe.port);
+    const std::vector<size_t> widths = {PortWidths(ports)[0], 6};
+    std::wstring text;
+    for (const KxProbe& probe : probes) {
+        const std::wstring what =
+            probe.state == KxState::Board ? MetricsText(probe.metrics) : ResultText(probe.step);
+        text += Columns({probe.port.name, StateName(probe.state), what}, widths);
+        if (verbose)
+            text += L"  sent     " + TrimEnd(probe.step.sent) + L"\n  received " +
+                    TrimEnd(probe.step.received) + L"\n";
+    }
+    return text;
+}
+
+std::wstring FindJson(const std::vector<KxProbe>& probes, int exitCode, bool verbose) {
+    return JsonListing(L"find", exitCode, probes,
+                       [verbose](const KxProbe& probe) { return JsonProbe(probe, verbose); });
+}
+
+std::wstring NoBoardText(const KxRequest& request, const std::vector<KxProbe>& asked) {
+    return L"no board numbered " + std::to_wstring(request.board) + L" answered (asked: " +
+           PortNames(asked) + L")";
+}
+
+std::wstring BoardsText(const KxRequest& request, const std::vector<KxProbe>& boards) {
+    return L"boards numbered " + std::to_wstring(request.board) + L" answered on " +
+           PortNames(boards) + L"; nothing was switched";
+}
+
+std::wstring JsonBoardChoice(const KxRequest& request, int exitCode, const std::wstring& message,
+                             const wchar_t* key, const std::vector<KxProbe>& probes) {
+    return L"{\"command\":" + JsonString(request.name) + JsonBoard(request) +
+           L",\"ok\":false,\"exit\":" + std::to_wstring(exitCode) + L",\"error\":" +
+           JsonString(message) + L",\"" + key + L"\":" + JsonPortNumbers(probes) + L"}\n";
+}
 
 std::wstring TextReport(const KxRequest& request, const KxOutcome& outcome) {
     std::wstring text;
@@ -96,7 +255,7 @@ std::wstring TextReport(const KxRequest& request, const KxOutcome& outcome) {
     if (outcome.hasRelays)
         text += RelaysLine(outcome.relays);
     if (outcome.hasMetrics)
-        text += MetricsLine(outcome.metrics);
+        text += MetricsText(outcome.metrics) + L"\n";
     return text;
 }
 
@@ -110,7 +269,7 @@ std::wstring TextFailure(const KxRequest& request, const KxOutcome& outcome) {
 
 std::wstring JsonReport(const KxRequest& request, const KxOutcome& outcome) {
     std::wstring json = L"{\"command\":" + JsonString(request.name) + L",\"port\":" +
-                        std::to_wstring(request.port) + L",\"ok\":" +
+                        std::to_wstring(request.port) + JsonBoard(request) + L",\"ok\":" +
                         (outcome.exitCode == KX_EXIT_OK ? L"true" : L"false") + L",\"exit\":" +
                         std::to_wstring(outcome.exitCode);
     if (!outcome.steps.empty()) {

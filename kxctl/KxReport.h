@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "KxCommandLine.h"
 #include "KxSession.h"
@@ -18,5 +19,22 @@ std::wstring TextFailure(const KxRequest& request, const KxOutcome& outcome);
 // The whole outcome as one JSON object and a line end.
 std::wstring JsonReport(const KxRequest& request, const KxOutcome& outcome);
 
-// A failure before any call (bad arguments, no driver) as one JSON object and a line end.
+// The port list: a line a port, its name, the system's name for it and its USB identity.
+std::wstring PortsText(const std::vector<KxPort>& ports);
+std::wstring PortsJson(const std::vector<KxPort>& ports);
+
+// What find found: a line a port, its state and, for a board, its identification; with
+// verbose, the frames under each.
+std::wstring FindText(const std::vector<KxProbe>& probes, bool verbose);
+std::wstring FindJson(const std::vector<KxProbe>& probes, int exitCode, bool verbose);
+
+// Why --board found no board to switch: none of its number answered among the ports asked, or
+// more than one did.
+std::wstring NoBoardText(const KxRequest& request, const std::vector<KxProbe>& asked);
+std::wstring BoardsText(const KxRequest& request, const std::vector<KxProbe>& boards);
+// The same as one JSON object, with the port numbers of the probes under key.
+std::wstring JsonBoardChoice(const KxRequest& request, int exitCode, const std::wstring& message,
+                             const wchar_t* key, const std::vector<KxProbe>& probes);
+
+// A failure before any call (bad arguments) as one JSON object and a line end.
 std::wstring JsonError(int exitCode, const std::string& message);

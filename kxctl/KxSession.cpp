@@ -1,11 +1,9 @@
 #include "KxSession.h"
 
 #include "RelayBits.h"
+#include "untConst.h"
 
 namespace {
-
-constexpr long kPortUnavailable = -2;
-constexpr long kPortBusy = -3;
 
 // Records the step; true when it succeeded and the command may go on.
 bool Record(KxOutcome& outcome, KxStep step) {
@@ -33,9 +31,9 @@ int PatternFor(const KxRequest& request, int status) {
 } // namespace
 
 int ExitCodeFor(long resultCode) {
-    if (resultCode == 0)
+    if (resultCode == RESULT_OK)
         return KX_EXIT_OK;
-    if (resultCode == kPortUnavailable || resultCode == kPortBusy)
+    if (resultCode == RESULT_PORT_UNAVAILABLE || resultCode == RESULT_PORT_BUSY)
         return KX_EXIT_PORT;
     return KX_EXIT_BOARD;
 }
@@ -64,4 +62,19 @@ KxOutcome RunCommand(KxBoard& board, const KxRequest& request) {
     if (ok)
         outcome.relays = board.Relays();
     return outcome;
+}
+
+int FindExitCode(const std::vector<KxProbe>& probes) {
+    for (const KxProbe& probe : probes)
+        if (probe.state == KxState::Board)
+            return KX_EXIT_OK;
+    return KX_EXIT_BOARD;
+}
+
+std::vector<KxProbe> BoardsNumbered(const std::vector<KxProbe>& probes, long number) {
+    std::vector<KxProbe> boards;
+    for (const KxProbe& probe : probes)
+        if (probe.state == KxState::Board && probe.metrics.number == number)
+            boards.push_back(probe);
+    return boards;
 }

@@ -5,15 +5,17 @@
 #include <vector>
 
 #include "KxBoard.h"
+#include "KxFind.h"
 #include "KxCommandLine.h"
 
 // The process exit codes: the class of the outcome.
 enum KxExit : int {
     KX_EXIT_OK = 0,
-    KX_EXIT_BOARD = 1,     // no answer, a bad answer, or the board's own error code
-    KX_EXIT_PORT = 2,      // the port cannot be opened or is held by another program
-    KX_EXIT_USAGE = 3,     // bad arguments
-    KX_EXIT_NO_DRIVER = 4, // the control is not registered or cannot be loaded
+    KX_EXIT_BOARD = 1,    // no answer, a bad answer, or the board's own error code
+    KX_EXIT_PORT = 2,     // the port cannot be opened or is held by another program
+    KX_EXIT_USAGE = 3,    // bad arguments
+    KX_EXIT_NO_BOARD = 5, // --board: no board of that number answered
+    KX_EXIT_BOARDS = 6,   // --board: more than one did; nothing was switched
 };
 
 struct KxOutcome {
@@ -31,3 +33,9 @@ int ExitCodeFor(long resultCode);
 // Runs the request's command. on, off and pulse read the board's status first and change only
 // their own bit.
 KxOutcome RunCommand(KxBoard& board, const KxRequest& request);
+
+// The exit code of find: 0 when a board answered, 1 when none did.
+int FindExitCode(const std::vector<KxProbe>& probes);
+
+// The probes that found a board with the device number given.
+std::vector<KxProbe> BoardsNumbered(const std::vector<KxProbe>& probes, long number);

@@ -5,8 +5,14 @@
 #
 #   rig.sh prefix                      make the prefix once (reused afterwards)
 #   rig.sh server                      start the display, and wineserver with the line shim
-#   rig.sh start NAME COM CONTROL      start a simulated board as COM<COM>, steered on TCP CONTROL
+#   rig.sh start NAME COM CONTROL [OPTION...]
+#                                      start a simulated board as COM<COM>, steered on TCP CONTROL;
+#                                      the options go to the board ("--number 7")
 #   rig.sh stop NAME                   stop that board
+#   rig.sh list [COM...]               make the system's port list (SERIALCOMM) name these COM
+#                                      ports, each with the device its link points at, or with
+#                                      none when it has no link; no COM: the list is emptied.
+#                                      The wineserver is started anew for it
 #   rig.sh tell CONTROL COMMAND...     steer the board on TCP CONTROL ("fault silent", "status 5")
 #   rig.sh wine PROGRAM [ARGS...]      run a Windows program in the prefix (Wine's own programs
 #                                      such as cscript and regsvr32 run as 32-bit ones where
@@ -17,6 +23,9 @@
 #   rig.sh why ARCH                    why ARCH's programs do not run here (nothing when they do)
 #   rig.sh loader                      the Wine loader that "rig.sh wine" and the prefix use
 #   rig.sh shutdown                    stop every board, the wineserver and the display
+#
+# The prefix never sees the host's own serial devices (the line shim hides them), so no program
+# of the rig writes to a real port of the machine, and the port list holds only the rig's ports.
 #
 # KORVEX_ARCHS (make's ARCHS) names the architectures wanted, "win32 win64" by default; without
 # win32 the rig works as on a host that cannot run 32-bit programs. KORVEX_HOST32 (yes or no)
@@ -44,6 +53,7 @@ unset LANGUAGE
 # $LIB makes the loader pick the shim of the program's own class (32- or 64-bit).
 export LD_PRELOAD="$native/\$LIB/liblineshim.so"
 export KORVEX_LINES_DIR=$run
+export KORVEX_HIDE_HOST_PORTS=1
 unset DISPLAY
 
 mkdir -p "$run"
@@ -140,7 +150,7 @@ add_wine_fonts() {
 # registrations, which such a run can neither see through nor take away.
 make_prefix() {
   choose_loader
-  local made="loaders: $prefix_kind; fonts: wine" have
+  local made="loaders: $prefix_kind; fonts: wine; host ports: hidden" have
   have=$(cat "$WINEPREFIX/.korvex-ready" 2>/dev/null || true)
   [ "$have" = "$made" ] && return 0
   [ -f "$run/wineserver.pid" ] && kill "$(cat "$run/wineserver.pid")" 2>/dev/null || true
@@ -196,12 +206,13 @@ start_server() {
 
 start_board() {
   local name=$1 com=$2 control=$3
+  shift 3
   start_server
   stop_board "$name"
   local dev=$WINEPREFIX/dosdevices/com$com
   rm -f "$dev" "$run/$name.ready"
   setsid "$native/boardsim" --link "$dev" --control "$control" --lines-dir "$run" \
-    --ready "$run/$name.ready" </dev/null >"$run/$name.log" 2>&1 &
+    --ready "$run/$name.ready" "$@" </dev/null >"$run/$name.log" 2>&1 &
   echo $! >"$run/$name.pid"
   for _ in $(seq 100); do
     [ -f "$run/$name.ready" ] && return 0
@@ -217,6 +228,28 @@ stop_board() {
   [ -f "$pidfile" ] || return 0
   kill "$(cat "$pidfile")" 2>/dev/null || true
   rm -f "$pidfile"
+}
+
+# Wine's device manager names a port in SERIALCOMM only when HKLM\Software\Wine\Ports lists it,
+# and reads that list when the server's services start; it then links the port to the device
+# given, which for a board is the terminal its link points at already.
+list_ports() {
+  local com device link
+  start_server
+  "$wine_loader" reg delete 'HKLM\Software\Wine\Ports' /f >/dev/null 2>&1 || true
+  for com in "$@"; do
+    device=$(readlink "$WINEPREFIX/dosdevices/com$com" 2>/dev/null) || device=$run/no-device-com$com
+    "$wine_loader" reg add 'HKLM\Software\Wine\Ports' /v "COM$com" /t REG_SZ /d "$device" /f \
+      >/dev/null 2>&1 || { echo "rig: could not list COM$com" >&2; exit 1; }
+  done
+  # A port listed before and not now keeps the link the device manager made: it goes.
+  for link in "$WINEPREFIX"/dosdevices/com*; do
+    [ "$(readlink "$link")" = "$run/no-device-${link##*/}" ] && rm -f "$link"
+  done
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+  rm -f "$run/wineserver.pid"
+  start_server
 }
 
 # Sends one command line to a board's control channel and prints its reply.
@@ -258,7 +291,8 @@ program_locale() {
 case "${1:-}" in
   prefix) make_prefix ;;
   server) start_server ;;
-  start) start_board "$2" "$3" "$4" ;;
+  start) shift; start_board "$@" ;;
+  list) shift; list_ports "$@" ;;
   stop) stop_board "$2" ;;
   tell) shift; tell_board "$@" ;;
   host32) host_runs_32bit && echo yes || echo no ;;
@@ -276,5 +310,5 @@ case "${1:-}" in
     kill_prefix_processes
     rm -f "$run/wineserver.pid"
     stop_display ;;
-  *) sed -n '2,27p' "$0" >&2; exit 2 ;;
+  *) sed -n '2,35p' "$0" >&2; exit 2 ;;
 esac

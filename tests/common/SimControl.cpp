@@ -36,7 +36,9 @@ int SimControl::comPort() {
     return envInt("KORVEX_SIM_COM", 5);
 }
 
-SimControl::SimControl() {
+SimControl::SimControl() : SimControl(envInt("KORVEX_SIM_CONTROL", 47105)) {}
+
+SimControl::SimControl(int controlPort) {
     WSADATA wsa;
     if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0)
         throw std::runtime_error("WSAStartup failed");
@@ -45,7 +47,7 @@ SimControl::SimControl() {
         throw std::runtime_error("socket failed");
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
-    addr.sin_port = htons(static_cast<u_short>(envInt("KORVEX_SIM_CONTROL", 47105)));
+    addr.sin_port = htons(static_cast<u_short>(controlPort));
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (::connect(socket_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0)
         throw std::runtime_error("cannot reach the simulated board's control channel");

@@ -35,7 +35,9 @@ struct LineEvent {
 
 class SimControl {
 public:
+    // The board of this suite (KORVEX_SIM_CONTROL), or the one steered on controlPort.
     SimControl();
+    explicit SimControl(int controlPort);
     ~SimControl();
     SimControl(const SimControl&) = delete;
     SimControl& operator=(const SimControl&) = delete;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The tree's layers: every quoted #include of a product folder names a header of a folder that
 # layer may use. The engine knows only common/; the ActiveX framework knows neither the engine
-# nor the control; Quintor and kxctl share nothing of driver/ but the interface's declaration;
+# nor the control; Quintor shares nothing of driver/ but the interface's declaration; kxctl runs
+# the engine and knows neither the control nor the framework;
 # common/ stands on its own; tools/ share only the simulated board's frames. Inside a folder, no
 # two units use each other, however indirectly (a unit is a header with its source file).
 #   layers.sh SOURCE_ROOT
@@ -42,7 +43,7 @@ check driver/engine common
 check driver/ax common
 check driver driver/engine driver/ax common gen:Savolin_TLB.h gen:korvex16.bmp
 check testapp common gen:Savolin_TLB.h
-check kxctl common gen:Savolin_TLB.h
+check kxctl driver/engine common
 check tools tools/boardsim
 
 # no_circles FOLDER : the units of FOLDER and the units they include from it form no circle.

@@ -8,9 +8,14 @@
 
 namespace boardsim {
 
+// The device number a board reports unless told another.
+constexpr int kDefaultNumber = 0x1234;
+
 class Board {
 public:
-    void reset() { *this = Board{}; }
+    explicit Board(int number = kDefaultNumber) : number_(number & 0xFFFF), startNumber_(number_) {}
+    // The board as it started, with the device number it started with.
+    void reset() { *this = Board{startNumber_}; }
 
     // The relay status at now; a pulse that has run its time is over.
     int status(long long now);
@@ -25,7 +30,8 @@ public:
 private:
     int status_ = 0, restStatus_ = 0;
     long long pulseEndNs_ = 0;
-    int type_ = 1, subType_ = 2, protocol_ = 3, soft_ = 4, number_ = 0x1234;
+    int type_ = 1, subType_ = 2, protocol_ = 3, soft_ = 4, number_;
+    int startNumber_;
     int result_ = 0;
 
     bool carriesOut() const { return result_ == 0; }

@@ -20,10 +20,12 @@ Options parseOptions(int argc, char** argv) {
             o.ready = v;
         else if (k == "--baud")
             o.baud = std::atoi(v.c_str());
+        else if (k == "--number")
+            o.number = std::atoi(v.c_str());
     }
-    if (o.control <= 0 || o.linesDir.empty() || o.baud <= 0) {
+    if (o.control <= 0 || o.linesDir.empty() || o.baud <= 0 || o.number < 0 || o.number > 0xFFFF) {
         std::fprintf(stderr, "usage: boardsim --control PORT --lines-dir DIR [--link PATH] "
-                             "[--ready FILE] [--baud 9600]\n");
+                             "[--ready FILE] [--baud 9600] [--number 0..65535]\n");
         std::exit(2);
     }
     return o;

@@ -32,7 +32,7 @@ void writeReadyFile(const std::string& path, const std::string& terminalPath) {
 
 // The control port opens first and the line after it, so that the COM port's link comes last.
 Simulator::Simulator(const Options& opt)
-    : control_(opt.control), line_(opt.link, opt.linesDir),
+    : control_(opt.control), line_(opt.link, opt.linesDir), board_(opt.number),
       exchange_(board_, records_, byteTime(opt.baud)),
       commands_(board_, exchange_, records_, line_, stop_) {
     line_.plug();

@@ -7,6 +7,10 @@
  *    line state while bytes come in and tests can check the half-duplex timeline.
  *  - Exclusive open. A second open of the same port fails with EACCES while the first is held,
  *    as a serial port on Windows does (Wine turns it into ERROR_ACCESS_DENIED).
+ *  - The host's own serial devices. With KORVEX_HIDE_HOST_PORTS=1, /dev/ttyS*, /dev/ttyUSB* and
+ *    /dev/ttyACM* read as absent to access(), which Wine's device manager asks before it gives
+ *    such a device a COM port: no program of the rig's prefix ever writes to the machine's own
+ *    ports, and the system's port list holds only the ports the rig registers.
  *
  * Only pseudo-terminals with a board socket "<lines dir>/pts-N.sock" are touched; everything
  * else passes straight to the C library. */
@@ -188,6 +192,28 @@ int close(int fd) {
     if (fd >= 0 && fd < MAX_FDS)
         __atomic_store_n(&modem_bits[fd], 0, __ATOMIC_SEQ_CST);
     return real(fd);
+}
+
+static int is_host_port(const char* path) {
+    static const char* const prefixes[] = {"/dev/ttyS", "/dev/ttyUSB", "/dev/ttyACM"};
+    const char* hide = getenv("KORVEX_HIDE_HOST_PORTS");
+    if (!path || !hide || strcmp(hide, "1") != 0)
+        return 0;
+    for (size_t i = 0; i < sizeof prefixes / sizeof prefixes[0]; ++i)
+        if (strncmp(path, prefixes[i], strlen(prefixes[i])) == 0)
+            return 1;
+    return 0;
+}
+
+int access(const char* path, int mode) {
+    static int (*real)(const char*, int);
+    if (is_host_port(path)) {
+        errno = ENOENT;
+        return -1;
+    }
+    if (!real)
+        real = (int (*)(const char*, int))dlsym(RTLD_NEXT, "access");
+    return real(path, mode);
 }
 
 FORWARD_OPEN(open)

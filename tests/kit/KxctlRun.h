@@ -1,0 +1,28 @@
+// kxctl.exe run as a batch file runs it: a separate process, judged by its exit code and what it
+// wrote to its standard output and error.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "SimControl.h"
+
+struct Outcome {
+    DWORD exit = 0;
+    std::string out, err;
+};
+
+// Runs a program with the command line given; waits at most a minute.
+Outcome Execute(std::wstring commandLine);
+
+// Runs the kxctl.exe of the build, or the one at program, with args.
+Outcome Kxctl(const std::wstring& args);
+Outcome KxctlAt(const std::wstring& program, const std::wstring& args);
+
+// cp1251 text as kxctl writes it to a pipe: in the console's output code page.
+std::string Console(const std::string& cp1251);
+
+// The payloads of the frames a board received, as hex dumps.
+std::vector<std::string> Payloads(sim::SimControl& board);
