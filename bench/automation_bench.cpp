@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "BenchStats.h"
 #include "SimControl.h"
 #include "oleMain.h"
 
@@ -20,23 +21,6 @@ namespace {
 constexpr int kRuns = 41;     // about 60 ms an exchange: 41 x 3 in under 10 s
 constexpr int kGets = 200000; // property gets per path and round
 constexpr int kGetRounds = 5; // the quickest round counts
-
-double NowUs() {
-    static const double perUs = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart) / 1e6;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / perUs;
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
 
 struct Path {
     Path(const char* n, std::function<bool()> status, std::function<LONG()> resultCode)

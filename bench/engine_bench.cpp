@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchStats.h"
 #include "SimControl.h"
 #include "untConst.h"
 #include "untDriver.h"
@@ -45,14 +46,6 @@ long long qpcNs() {
     LARGE_INTEGER t;
     QueryPerformanceCounter(&t);
     return static_cast<long long>(static_cast<double>(t.QuadPart) / kTicksPerNs);
-}
-
-double median(std::vector<double> v) {
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
 // Where the time of one reference exchange goes, call by call.
@@ -332,7 +325,7 @@ int main() {
         std::printf("   %-17s %9s %9s %9s  %-8s %s\n", "command", "engine", "reference", "ratio",
                     "<=1.010", "failed runs (engine/ref)");
         for (auto& c : commands) {
-            double e = median(c.e.ms), r = median(c.r.ms);
+            double e = Median(c.e.ms), r = Median(c.r.ms);
             double ratio = r > 0 ? e / r : 0;
             bool met = r > 0 && ratio <= 1.01 && c.e.failures == 0;
             allMet = allMet && met;
@@ -342,10 +335,10 @@ int main() {
 
         double timeout = driver.GetTimeout();
         double fixedMs = 20 + 30 + (timeout + 4);
-        double writeMs = median(steps[kWrite]);
+        double writeMs = Median(steps[kWrite]);
         double frameLineMs = static_cast<double>(getStatus.size()) * kByteMs;
         double boundMs = fixedMs + writeMs;
-        double silentEMs = median(silentE.ms), silentRMs = median(silentR.ms);
+        double silentEMs = Median(silentE.ms), silentRMs = Median(silentR.ms);
         bool silentMet = silentE.failures == 0 && silentEMs <= boundMs;
         allMet = allMet && silentMet;
         std::printf("\n2. GetStatus with the board silent (Timeout %.0f ms, %d runs each)\n",
@@ -371,18 +364,18 @@ int main() {
                     kSilentRuns);
         for (int i = 0; i < kReadRest; ++i)
             std::printf("     %-13s %8.3f  (allowed %7.3f, over by %6.3f)\n", kStepNames[i],
-                        median(steps[i]), nominal[i], median(steps[i]) - nominal[i]);
+                        Median(steps[i]), nominal[i], Median(steps[i]) - nominal[i]);
 
         std::printf("\n3. from the answer's last byte leaving the board to the call returning "
                     "(ms, median)\n");
         std::printf("   %-17s %9s %9s %9s  %-8s %s\n", "command", "engine", "reference", "eng-ref",
                     "<1.000", "+/- (half round trip)");
         for (auto& c : commands) {
-            double e = median(c.e.afterLastByte), r = median(c.r.afterLastByte);
+            double e = Median(c.e.afterLastByte), r = Median(c.r.afterLastByte);
             bool met = c.e.failures == 0 && e < 1.0;
             allMet = allMet && met;
             std::printf("   %-17s %9.3f %9.3f %9.3f  %-8s %.3f\n", c.name, e, r, e - r,
-                        verdict(met), median(c.e.ping) / 2);
+                        verdict(met), Median(c.e.ping) / 2);
         }
         std::printf("   The board's clock is read after each call; the quickest of %d round trips"
                     " places the\n   return on it, to within half that round trip.\n",
