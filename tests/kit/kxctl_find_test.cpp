@@ -74,11 +74,13 @@ TEST_F(KxctlFindTest, FindTellsWhatAnswersOnEachPort) {
     ASSERT_TRUE(held.Held());
     Outcome run = Kxctl(L"--ports 11-17 find");
     EXPECT_EQ(run.exit, 0u);
-    const std::string failed = "COM15   failed   (-199) Win32 Error.  Code: 1. ";
+    // Which call fails on a port with no device, and with which error, is the system's affair
+    // (Wine's 32-bit and 64-bit sides differ); the line has its number and its text.
+    const std::string failed = "COM15   failed   (-199) Win32 Error.  Code: ";
     const size_t at = run.out.find(failed);
     ASSERT_NE(at, std::string::npos) << run.out;
     const size_t end = run.out.find("\r\n", at);
-    EXPECT_GT(end, at + failed.size()) << "the system's text follows";
+    EXPECT_GT(end, at + failed.size() + 3) << "the system's text follows";
     EXPECT_EQ(run.out.substr(0, at) + run.out.substr(end + 2),
               "COM11   board    type 1, subtype 2, protocol 3, firmware 4, number 4660\r\n"
               "COM12   board    type 1, subtype 2, protocol 3, firmware 4, number 7\r\n"
