@@ -252,20 +252,33 @@ list_ports() {
   start_server
 }
 
-# Sends one command line to a board's control channel and prints its reply.
+# Sends one command line to a board's control channel and prints its reply. Fails, saying so,
+# when the board cannot be reached, answers "error ...", or does not finish its reply with "ok"
+# within KORVEX_TELL_WAIT seconds (10): a caller never goes on having told the board nothing.
 tell_board() {
-  local control=$1 line status=0
+  local control=$1 line
   shift
-  exec 3<>"/dev/tcp/127.0.0.1/$control"
+  # bash's own complaint about the connection goes; ours says what it means.
+  exec 4>&2 2>/dev/null
+  if ! exec 3<>"/dev/tcp/127.0.0.1/$control"; then
+    exec 2>&4 4>&-
+    echo "rig: no board is steered on $control" >&2
+    return 1
+  fi
+  exec 2>&4 4>&-
   echo "$*" >&3
-  while read -r -t 10 line <&3; do
+  while read -r -t "${KORVEX_TELL_WAIT:-10}" line <&3; do
     line=${line%$'\r'}
-    [ "$line" = ok ] && break
+    if [ "$line" = ok ]; then
+      exec 3<&-
+      return 0
+    fi
     echo "$line"
-    case $line in error*) status=1; break ;; esac
+    case $line in error*) exec 3<&-; echo "rig: the board on $control refused '$*'" >&2; return 1 ;; esac
   done
   exec 3<&-
-  return $status
+  echo "rig: the board on $control did not answer '$*'" >&2
+  return 1
 }
 
 # Wine's own device services can outlive a killed wineserver; nothing of this prefix may be

@@ -1,18 +1,12 @@
 # Shared by the kit's test scripts: the simulated board of this suite (KORVEX_SIM_CONTROL) and
-# Windows paths for files of the build.
+# Windows paths for files of the build. The scripts that source it hold the rig in $rig.
 
 # Windows path of a file in the build: Wine maps the root of the file system to Z:.
 winpath() { echo "Z:${1//\//\\}"; }
 
-# Sends one line to the board's control channel; fails unless the board answers "ok".
-board() {
-  local reply
-  exec 3<>"/dev/tcp/127.0.0.1/$KORVEX_SIM_CONTROL"
-  echo "$*" >&3
-  read -r -t 10 reply <&3
-  exec 3<&-
-  [ "${reply%$'\r'}" = ok ] || { echo "board: $* -> $reply"; return 1; }
-}
+# Sends one line to the board's control channel through the rig (RIG set by the caller); fails
+# unless the board answers "ok".
+board() { "$rig" tell "$KORVEX_SIM_CONTROL" "$@" >/dev/null; }
 
 # The example session's transcript as the script host and the C++ example print it (OEM code
 # page 866 under the Russian locale), with Unix line ends.

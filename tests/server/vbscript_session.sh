@@ -9,11 +9,7 @@ rig=$1 loader=$2 dll=$3 example=$4 expected=$5
 winpath() { echo "Z:${1//\//\\}"; }
 
 # A board in its default state.
-exec 3<>"/dev/tcp/127.0.0.1/$KORVEX_SIM_CONTROL"
-echo reset >&3
-read -r -t 10 reply <&3
-exec 3<&-
-[ "${reply%$'\r'}" = ok ] || { echo "board: $reply"; exit 1; }
+"$rig" tell "$KORVEX_SIM_CONTROL" reset >/dev/null
 
 "$rig" "$loader" regsvr32 /s "$(winpath "$dll")"
 # The script host writes in the console's OEM code page (866 under the Russian locale).

@@ -114,7 +114,7 @@ Commands::Verdict Commands::steerLine(const Request& r) {
     else if (r.is("link"))
         line_.link();
     else if (r.is("quit"))
-        stop_ = true;
+        stop_ = 1;
     else
         return Verdict::unknownCommand;
     return Verdict::ok;

@@ -2,6 +2,7 @@
 // asks for and "ok", or "error unknown command LINE" / "error unknown fault LINE".
 #pragma once
 
+#include <csignal>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -16,7 +17,8 @@ namespace boardsim {
 class Commands {
 public:
     // stop: set by "quit".
-    Commands(Board& board, Exchange& exchange, Records& records, Line& line, bool& stop)
+    Commands(Board& board, Exchange& exchange, Records& records, Line& line,
+             volatile sig_atomic_t& stop)
         : board_(board), exchange_(exchange), records_(records), line_(line), stop_(stop) {}
 
     // The reply to one command line, every line of it ending in a line break.
@@ -43,7 +45,7 @@ private:
     Exchange& exchange_;
     Records& records_;
     Line& line_;
-    bool& stop_;
+    volatile sig_atomic_t& stop_;
 
     static Request requestOf(const std::string& line);
     // Each group answers unknownCommand for a command that is not its own.

@@ -40,6 +40,13 @@ Simulator::Simulator(const Options& opt)
 }
 
 void Simulator::run() {
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGINT);
+    sigprocmask(SIG_BLOCK, &stopSignals, &waitMask_);
+    sigdelset(&waitMask_, SIGTERM);
+    sigdelset(&waitMask_, SIGINT);
     while (!stop_) {
         std::vector<pollfd> fds = {{line_.terminalFd(), POLLIN, 0}, {line_.eventsFd(), POLLIN, 0}};
         control_.addPollFds(fds);
@@ -65,7 +72,7 @@ void Simulator::waitForWork(std::vector<pollfd>& fds) {
         ts = {static_cast<time_t>(wait / kSecond), static_cast<long>(wait % kSecond)};
         timeout = &ts;
     }
-    if (ppoll(fds.data(), fds.size(), timeout, nullptr) < 0 && errno != EINTR)
+    if (ppoll(fds.data(), fds.size(), timeout, &waitMask_) < 0 && errno != EINTR)
         die("ppoll");
 }
 

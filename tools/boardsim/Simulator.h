@@ -2,6 +2,7 @@
 // loop that waits for the next thing to do: a line event, a byte, a command, a deadline.
 #pragma once
 
+#include <csignal>
 #include <vector>
 
 #include <poll.h>
@@ -21,11 +22,16 @@ public:
     // Up and on the line: the ready file, if asked for, names the terminal.
     explicit Simulator(const Options& opt);
 
+    // Serves until a stop is asked for. SIGTERM and SIGINT are held back outside the wait, so one
+    // that comes between the test of the stop flag and the wait ends the wait at once instead of
+    // waiting for the next deadline.
     void run();
-    void requestStop() { stop_ = true; }
+    // Safe from a signal handler.
+    void requestStop() { stop_ = 1; }
 
 private:
-    bool stop_ = false;
+    volatile sig_atomic_t stop_ = 0;
+    sigset_t waitMask_; // the signal mask while waiting: the stop signals let through
     ControlPort control_;
     Line line_;
     Board board_;
