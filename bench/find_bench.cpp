@@ -27,9 +27,8 @@ constexpr double kGoal = 1.5;
 int main() {
     const char* first = std::getenv("KORVEX_FIND_COM");
     const long firstCom = first ? std::atol(first) : 31;
-    std::vector<KxPort> ports;
-    for (long com = firstCom; com < firstCom + kPorts; ++com)
-        ports.push_back(PortNumbered({}, com));
+    const std::vector<KxPort> ports =
+        PortsNamed(std::to_wstring(firstCom) + L"-" + std::to_wstring(firstCom + kPorts - 1));
 
     std::vector<double> oneMs, allMs;
     int failures = 0;

@@ -1,8 +1,5 @@
 #include "KxCommandLine.h"
 
-#include <algorithm>
-#include <cwchar>
-
 namespace {
 
 struct CommandInfo {
@@ -19,62 +16,36 @@ const CommandInfo kCommands[] = {
     {L"find", KxCommand::Find, 0},
 };
 
-std::string Narrow(const std::wstring& text) {
-    std::string out;
-    for (wchar_t c : text)
-        out += c < 0x80 ? static_cast<char>(c) : '?';
-    return out;
-}
-
-// The whole of text as a number in [low, high]: decimal, or hexadecimal after "0x" when hex is
-// allowed. Anything else, signs and blanks included, is refused.
-long ParseNumber(const std::wstring& text, long low, long high, bool hex, const char* what) {
-    std::wstring digits = text;
-    int base = 10;
-    if (hex && digits.size() > 2 && digits[0] == L'0' && (digits[1] == L'x' || digits[1] == L'X')) {
-        digits = digits.substr(2);
-        base = 16;
-    }
-    bool valid = !digits.empty() && digits.size() <= 10;
-    for (wchar_t c : digits)
-        valid = valid && (base == 16 ? iswxdigit(c) : iswdigit(c)) && c < 0x80;
-    long long value = valid ? std::wcstoll(digits.c_str(), nullptr, base) : -1;
-    if (!valid || value < low || value > high)
-        throw KxUsageError(std::string(what) + " must be " + std::to_string(low) + " to " +
-                           std::to_string(high) + ", not '" + Narrow(text) + "'");
-    return static_cast<long>(value);
-}
-
 const CommandInfo& FindCommand(const std::wstring& name) {
     for (const auto& info : kCommands)
         if (name == info.name)
             return info;
-    throw KxUsageError("unknown command '" + Narrow(name) + "'");
+    throw KxUsageError(L"unknown command '" + name + L"'");
 }
 
 // Fills the command's own arguments from the positional words after its name.
 void ReadArguments(KxRequest& request, const std::vector<std::wstring>& words) {
     const CommandInfo& info = FindCommand(words[0]);
     if (words.size() - 1 < info.arguments)
-        throw KxUsageError("'" + Narrow(words[0]) + "' needs " + std::to_string(info.arguments) +
-                           (info.arguments == 1 ? " argument" : " arguments"));
+        throw KxUsageError(L"'" + words[0] + L"' needs " + std::to_wstring(info.arguments) +
+                           (info.arguments == 1 ? L" argument" : L" arguments"));
     if (words.size() - 1 > info.arguments)
-        throw KxUsageError("unexpected argument '" + Narrow(words[info.arguments + 1]) + "'");
+        throw KxUsageError(L"unexpected argument '" + words[info.arguments + 1] + L"'");
     request.command = info.command;
     request.name = info.name;
     if (info.command == KxCommand::On || info.command == KxCommand::Off ||
         info.command == KxCommand::Pulse)
-        request.relay = static_cast<int>(ParseNumber(words[1], 1, 8, false, "the relay"));
+        request.relay = static_cast<int>(ParseNumber(words[1], 1, 8, false, L"the relay"));
     if (info.command == KxCommand::Pulse)
-        request.pulseMs = ParseNumber(words[2], 1, 65535, false, "the pulse time in ms");
+        request.pulseMs = ParseNumber(words[2], 1, 65535, false, L"the pulse time in ms");
     if (info.command == KxCommand::Set)
-        request.pattern = static_cast<int>(ParseNumber(words[1], 0, 255, true, "the pattern"));
+        request.pattern = static_cast<int>(ParseNumber(words[1], 0, 255, true, L"the pattern"));
 }
 
 // The value of the option at args[i] ("--name VALUE" or "--name=VALUE"), or nothing when args[i]
 // is another option; steps i over the value.
 bool OptionValue(const std::vector<std::wstring>& args, size_t& i, const std::wstring& name,
-                 const char* needs, std::wstring& value) {
+                 const wchar_t* needs, std::wstring& value) {
     const std::wstring& arg = args[i];
     if (arg.rfind(name + L"=", 0) == 0) {
         value = arg.substr(name.size() + 1);
@@ -83,56 +54,24 @@ bool OptionValue(const std::vector<std::wstring>& args, size_t& i, const std::ws
     if (arg != name)
         return false;
     if (i + 1 >= args.size())
-        throw KxUsageError(Narrow(name) + " needs " + needs);
+        throw KxUsageError(name + L" needs " + needs);
     value = args[++i];
     return true;
 }
 
-// "3,5,9-12": COM numbers and ranges of them, each once, in the order first named.
-std::vector<long> ParsePortList(const std::wstring& text) {
-    std::vector<long> ports;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find(L',', start);
-        if (end == std::wstring::npos)
-            end = text.size();
-        const std::wstring item = text.substr(start, end - start);
-        const size_t dash = item.find(L'-');
-        const long first = ParseNumber(item.substr(0, dash), 1, 2147483647L, false, "a port");
-        const long last = dash == std::wstring::npos
-                              ? first
-                              : ParseNumber(item.substr(dash + 1), first, 2147483647L, false,
-                                            "the end of a port range");
-        if (static_cast<unsigned long>(last - first) >= kMaxListedPorts)
-            throw KxUsageError("the port list may name at most " + std::to_string(kMaxListedPorts) +
-                               " ports");
-        for (long port = first;; ++port) {
-            if (std::find(ports.begin(), ports.end(), port) == ports.end())
-                ports.push_back(port);
-            if (ports.size() > kMaxListedPorts)
-                throw KxUsageError("the port list may name at most " +
-                                   std::to_string(kMaxListedPorts) + " ports");
-            if (port == last)
-                break;
-        }
-        start = end + 1;
-    }
-    return ports;
-}
-
 // Refuses options that do not go with the command or with each other.
 void CheckCombination(const KxRequest& request, bool portsGiven) {
-    const std::string command = Narrow(request.name);
+    const std::wstring& command = request.name;
     if (request.board >= 0 && request.portGiven)
-        throw KxUsageError("--board and --port cannot be used together");
+        throw KxUsageError(L"--board and --port cannot be used together");
     if (!request.OnOneBoard() && request.portGiven)
-        throw KxUsageError("'" + command + "' takes --ports, not --port");
+        throw KxUsageError(L"'" + command + L"' takes --ports, not --port");
     if (!request.OnOneBoard() && request.board >= 0)
-        throw KxUsageError("--board goes with a command for one board, not '" + command + "'");
+        throw KxUsageError(L"--board goes with a command for one board, not '" + command + L"'");
     if (request.command == KxCommand::Ports && portsGiven)
-        throw KxUsageError("'ports' lists every port; --ports goes with find or --board");
+        throw KxUsageError(L"'ports' lists every port; --ports goes with find or --board");
     if (request.OnOneBoard() && portsGiven && request.board < 0)
-        throw KxUsageError("--ports goes with find or --board");
+        throw KxUsageError(L"--ports goes with find or --board");
 }
 
 } // namespace
@@ -150,19 +89,19 @@ KxRequest ParseCommandLine(const std::vector<std::wstring>& args) {
             request.json = true;
         } else if (arg == L"--verbose" || arg == L"-v") {
             request.verbose = true;
-        } else if (OptionValue(args, i, L"--port", "a COM port number", value)) {
-            request.port = ParseNumber(value, 1, 2147483647L, false, "the port");
+        } else if (OptionValue(args, i, L"--port", kPortNeeds, value)) {
+            request.port = PortNamed(value);
             request.portGiven = true;
-        } else if (OptionValue(args, i, L"--ports", "a list of COM port numbers", value)) {
-            request.ports = ParsePortList(value);
+        } else if (OptionValue(args, i, L"--ports", kPortListNeeds, value)) {
+            request.ports = PortsNamed(value);
             portsGiven = true;
-        } else if (OptionValue(args, i, L"--board", "a device number", value)) {
-            request.board = ParseNumber(value, 0, 65535, false, "the board's device number");
-        } else if (OptionValue(args, i, L"--timeout", "a time in milliseconds", value)) {
+        } else if (OptionValue(args, i, L"--board", L"a device number", value)) {
+            request.board = ParseNumber(value, 0, 65535, false, L"the board's device number");
+        } else if (OptionValue(args, i, L"--timeout", L"a time in milliseconds", value)) {
             request.timeoutMs =
-                static_cast<uint32_t>(ParseNumber(value, 0, 60000, false, "the time-out in ms"));
+                static_cast<uint32_t>(ParseNumber(value, 0, 60000, false, L"the time-out in ms"));
         } else if (arg.size() > 1 && arg[0] == L'-') {
-            throw KxUsageError("unknown option '" + Narrow(arg) + "'");
+            throw KxUsageError(L"unknown option '" + arg + L"'");
         } else {
             words.push_back(arg);
         }
@@ -170,7 +109,7 @@ KxRequest ParseCommandLine(const std::vector<std::wstring>& args) {
     if (request.help)
         return request;
     if (words.empty())
-        throw KxUsageError("no command given");
+        throw KxUsageError(L"no command given");
     ReadArguments(request, words);
     CheckCombination(request, portsGiven);
     return request;

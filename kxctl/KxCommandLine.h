@@ -2,26 +2,25 @@
 // talks to the driver.
 #pragma once
 
-#include <stdexcept>
+#include <cstdint>
 #include <string>
 #include <vector>
 
-#include <cstdint>
+#include "KxArguments.h"
+#include "KxPorts.h"
 
 enum class KxCommand { None, On, Off, Pulse, AllOff, Status, Metrics, Set, Ports, Find };
 
 // The driver's read time-out, as the control's.
 constexpr uint32_t kDefaultTimeoutMs = 100;
-// The most ports one --ports list may name.
-constexpr size_t kMaxListedPorts = 1024;
 
 struct KxRequest {
     KxCommand command = KxCommand::None;
     std::wstring name; // the command as typed: "on", "status", ...
-    long port = 1;     // COM number, the driver's default
+    KxPort port = DefaultPort(); // --port, or the driver's default
     bool portGiven = false;
-    long board = -1;         // --board: the device number of the board to switch; -1 for none
-    std::vector<long> ports; // --ports: the COM numbers to ask, in order; empty for the system's
+    long board = -1;           // --board: the device number of the board to switch; -1 for none
+    std::vector<KxPort> ports; // --ports: the ports to ask, in order; empty for the system's
     uint32_t timeoutMs = kDefaultTimeoutMs;
     int relay = 0;    // 1..8 for on, off and pulse
     long pulseMs = 0; // 1..65535 for pulse
@@ -32,12 +31,6 @@ struct KxRequest {
 
     // Whether the command talks to one board (not ports or find).
     bool OnOneBoard() const { return command != KxCommand::Ports && command != KxCommand::Find; }
-};
-
-// A command line that cannot be run; what() is the message for the user.
-class KxUsageError : public std::runtime_error {
-public:
-    explicit KxUsageError(const std::string& message) : std::runtime_error(message) {}
 };
 
 // Reads the arguments after the program name. Options may stand before or after the command.

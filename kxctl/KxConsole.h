@@ -1,8 +1,15 @@
-// kxctl's output. A console gets the text as it is; a pipe or a file gets it in the console's
-// output code page (866 on a Russian Windows) with CR LF line ends, as cmd and cscript write.
+// kxctl's edge to the system: the program's entry point hands the arguments over as text, and
+// the text it writes reaches the console, a pipe or a file in the system's own encoding. On
+// Windows a console gets UTF-16 as it is, a pipe or a file the console's output code page (866
+// on a Russian Windows) with CR LF line ends, as cmd and cscript write; elsewhere everything is
+// UTF-8.
 #pragma once
 
 #include <string>
+#include <vector>
 
 void WriteOut(const std::wstring& text);
 void WriteErr(const std::wstring& text);
+
+// The program, given its arguments after its name; returns the exit code.
+int KxctlMain(const std::vector<std::wstring>& args);

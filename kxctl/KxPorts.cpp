@@ -1,42 +1,51 @@
 #include "KxPorts.h"
 
 #include <algorithm>
-#include <cwctype>
 
-KxPort PortNumbered(const std::vector<KxPort>& listed, long n) {
-    for (const KxPort& port : listed)
-        if (port.number == n)
-            return port;
-    KxPort bare;
-    bare.number = n;
-    bare.name = L"COM" + std::to_wstring(n);
-    return bare;
+namespace {
+
+// a before b, a run of digits compared as the number it reads.
+bool NaturallyBefore(const std::wstring& a, const std::wstring& b) {
+    size_t i = 0, j = 0;
+    auto digit = [](wchar_t c) { return c >= L'0' && c <= L'9'; };
+    while (i < a.size() && j < b.size()) {
+        if (digit(a[i]) && digit(b[j])) {
+            size_t ie = i, je = j;
+            while (ie < a.size() && digit(a[ie]))
+                ++ie;
+            while (je < b.size() && digit(b[je]))
+                ++je;
+            const std::wstring x = a.substr(i, ie - i), y = b.substr(j, je - j);
+            if (x.size() != y.size() || x != y)
+                return x.size() != y.size() ? x.size() < y.size() : x < y;
+            i = ie, j = je;
+        } else {
+            if (a[i] != b[j])
+                return a[i] < b[j];
+            ++i, ++j;
+        }
+    }
+    return a.size() - i < b.size() - j;
 }
 
-long PortNumberOf(const std::wstring& name) {
-    if (name.size() < 4 || name.size() > 13 || std::towupper(name[0]) != L'C' ||
-        std::towupper(name[1]) != L'O' || std::towupper(name[2]) != L'M' || name[3] == L'0')
-        return 0;
-    long long n = 0;
-    for (size_t i = 3; i < name.size(); ++i) {
-        if (name[i] < L'0' || name[i] > L'9')
-            return 0;
-        n = n * 10 + (name[i] - L'0');
-    }
-    return n <= 2147483647LL ? static_cast<long>(n) : 0;
+} // namespace
+
+KxPort AsListed(const std::vector<KxPort>& listed, const KxPort& port) {
+    for (const KxPort& known : listed)
+        if (known.name == port.name)
+            return known;
+    return port;
 }
 
 void AddPort(std::vector<KxPort>& ports, KxPort port) {
-    if (port.number <= 0)
-        return;
     for (const KxPort& known : ports)
-        if (known.number == port.number)
+        if (known.name == port.name)
             return;
-    port.name = L"COM" + std::to_wstring(port.number);
     ports.push_back(std::move(port));
 }
 
 void SortPorts(std::vector<KxPort>& ports) {
-    std::sort(ports.begin(), ports.end(),
-              [](const KxPort& a, const KxPort& b) { return a.number < b.number; });
+    std::stable_sort(ports.begin(), ports.end(), [](const KxPort& a, const KxPort& b) {
+        return a.number != b.number ? a.number < b.number : NaturallyBefore(a.name, b.name);
+    });
 }

@@ -1,4 +1,6 @@
-// The serial ports the system knows, listed without opening any.
+// The serial ports the system knows, listed without opening any, and ports as the command line
+// names them. One contract, one implementation per system: COM numbers on Windows, device paths
+// elsewhere.
 #pragma once
 
 #include <optional>
@@ -8,25 +10,37 @@
 #include "KxUsb.h"
 
 struct KxPort {
-    long number = 0;       // n of COMn
-    std::wstring name;     // "COM5"
+    std::wstring name;     // what the user names it by: "COM5", "/dev/ttyUSB0"
+    long number = 0;       // n of COMn on Windows; 0 elsewhere
     std::wstring friendly; // the system's name for the device, "USB Serial Port (COM5)"; or empty
     std::optional<KxUsbIdentity> usb; // for a USB adapter
+    std::wstring byId;                // the device's stable name, /dev/serial/by-id/...; or empty
 };
 
-// The port COMn, as the system lists it where it does, bare otherwise.
-KxPort PortNumbered(const std::vector<KxPort>& listed, long n);
+// What --port and --ports take, for the usage errors: "a COM port number", ...
+extern const wchar_t kPortNeeds[];
+extern const wchar_t kPortListNeeds[];
 
-// The n of a port name "COMn" (in any case), or 0 when name is none.
-long PortNumberOf(const std::wstring& name);
+// The port a command uses when none is named: the driver's default.
+KxPort DefaultPort();
 
-// Adds port to ports unless one of its number is there; the first one named keeps its details.
+// The port that an argument of --port names; raises KxUsageError for one that names none.
+KxPort PortNamed(const std::wstring& argument);
+
+// The ports that a --ports list names, each once, in the order first named; raises
+// KxUsageError.
+std::vector<KxPort> PortsNamed(const std::wstring& list);
+
+// port as the system lists it where it does (with its friendly name and USB identity), as it
+// was given otherwise.
+KxPort AsListed(const std::vector<KxPort>& listed, const KxPort& port);
+
+// Adds port to ports unless one of its name is there; the first one named keeps its details.
 void AddPort(std::vector<KxPort>& ports, KxPort port);
 
-// The ports ordered by number.
+// The ports ordered by number, then by name with its digits read as numbers (ttyS2 before
+// ttyS10).
 void SortPorts(std::vector<KxPort>& ports);
 
-// Every serial port the system knows, each once, in port-number order: the Ports device class
-// with each device's friendly name and USB identity, and the system's map of serial devices for
-// the ports no device class names.
+// Every serial port the system knows, each once, in order.
 std::vector<KxPort> ListPorts();

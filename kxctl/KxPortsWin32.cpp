@@ -7,9 +7,36 @@
 
 #include <setupapi.h>
 
+#include "KxArguments.h"
 #include "WinHolders.h"
 
+const wchar_t kPortNeeds[] = L"a COM port number";
+const wchar_t kPortListNeeds[] = L"a list of COM port numbers";
+
 namespace {
+
+constexpr long kHighestPort = 2147483647L;
+
+KxPort Com(long n) {
+    KxPort port;
+    port.number = n;
+    port.name = L"COM" + std::to_wstring(n);
+    return port;
+}
+
+// The n of a port name "COMn" (in any case), or 0 when name is none.
+long PortNumberOf(const std::wstring& name) {
+    if (name.size() < 4 || name.size() > 13 || towupper(name[0]) != L'C' ||
+        towupper(name[1]) != L'O' || towupper(name[2]) != L'M' || name[3] == L'0')
+        return 0;
+    long long n = 0;
+    for (size_t i = 3; i < name.size(); ++i) {
+        if (name[i] < L'0' || name[i] > L'9')
+            return 0;
+        n = n * 10 + (name[i] - L'0');
+    }
+    return n <= kHighestPort ? static_cast<long>(n) : 0;
+}
 
 // {4D36E978-E325-11CE-BFC1-08002BE10318}: the Ports (COM and LPT) device setup class.
 const GUID kPortsClass = {
@@ -62,10 +89,10 @@ void AddClassPorts(std::vector<KxPort>& ports) {
         HKEY opened = SetupDiOpenDevRegKey(set.Get(), &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV,
                                            KEY_QUERY_VALUE);
         TRegKey key(opened == INVALID_HANDLE_VALUE ? nullptr : opened);
-        KxPort port;
-        port.number = key ? PortNumberOf(StringValue(key.Get(), L"PortName")) : 0;
-        if (port.number == 0)
+        const long number = key ? PortNumberOf(StringValue(key.Get(), L"PortName")) : 0;
+        if (number == 0)
             continue; // a printer port, or a device without its port yet
+        KxPort port = Com(number);
         port.friendly = FriendlyName(set.Get(), device);
         port.usb = UsbIdentityOf(InstanceId(set.Get(), device));
         AddPort(ports, std::move(port));
@@ -89,9 +116,8 @@ void AddMappedPorts(std::vector<KxPort>& ports) {
         if (status != ERROR_SUCCESS || type != REG_SZ)
             continue;
         data[size / sizeof(wchar_t)] = L'\0';
-        KxPort port;
-        port.number = PortNumberOf(data);
-        AddPort(ports, std::move(port));
+        if (const long number = PortNumberOf(data))
+            AddPort(ports, Com(number));
     }
 }
 
@@ -102,5 +128,38 @@ std::vector<KxPort> ListPorts() {
     AddClassPorts(ports);
     AddMappedPorts(ports);
     SortPorts(ports);
+    return ports;
+}
+
+KxPort DefaultPort() {
+    return Com(1);
+}
+
+KxPort PortNamed(const std::wstring& argument) {
+    return Com(ParseNumber(argument, 1, kHighestPort, false, L"the port"));
+}
+
+// "3,5,9-12": COM numbers and ranges of them.
+std::vector<KxPort> PortsNamed(const std::wstring& list) {
+    const std::wstring tooMany =
+        L"the port list may name at most " + std::to_wstring(kMaxListedPorts) + L" ports";
+    std::vector<KxPort> ports;
+    ForEachItem(list, L',', [&](const std::wstring& item) {
+        const size_t dash = item.find(L'-');
+        const long first = ParseNumber(item.substr(0, dash), 1, kHighestPort, false, L"a port");
+        const long last = dash == std::wstring::npos
+                              ? first
+                              : ParseNumber(item.substr(dash + 1), first, kHighestPort, false,
+                                            L"the end of a port range");
+        if (static_cast<unsigned long>(last - first) >= kMaxListedPorts)
+            throw KxUsageError(tooMany);
+        for (long n = first;; ++n) {
+            AddPort(ports, Com(n));
+            if (ports.size() > kMaxListedPorts)
+                throw KxUsageError(tooMany);
+            if (n == last)
+                break;
+        }
+    });
     return ports;
 }

@@ -16,10 +16,6 @@ std::wstring RelaysSwitchedOn(int relays, const wchar_t* separator) {
     return on;
 }
 
-std::wstring Widen(const std::string& text) {
-    return std::wstring(text.begin(), text.end());
-}
-
 // The dumps end with a blank; lines for people do not.
 std::wstring TrimEnd(std::wstring text) {
     while (!text.empty() && text.back() == L' ')
@@ -78,6 +74,11 @@ std::wstring JsonStep(const KxStep& step) {
 std::wstring JsonRelays(int relays) {
     return L",\"relays\":" + std::to_wstring(relays) + L",\"on\":[" +
            RelaysSwitchedOn(relays, L",") + L"]";
+}
+
+// A port in JSON: its COM number where it has one, else its name.
+std::wstring JsonPortId(const KxPort& port) {
+    return port.number > 0 ? std::to_wstring(port.number) : JsonString(port.name);
 }
 
 // ",\"board\":N" when the request named the board by its number.
@@ -189,7 +190,7 @@ std::wstring PortNames(const std::vector<KxProbe>& probes) {
 std::wstring JsonPortNumbers(const std::vector<KxProbe>& probes) {
     std::wstring json = L"[";
     for (size_t i = 0; i < probes.size(); ++i)
-        json += (i ? L"," : L"") + std::to_wstring(probes[i].port.number);
+        json += (i ? L"," : L"") + JsonPortId(probes[i].port);
     return json + L"]";
 }
 
@@ -263,13 +264,13 @@ std::wstring TextFailure(const KxRequest& request, const KxOutcome& outcome) {
     if (outcome.exitCode == KX_EXIT_OK || outcome.steps.empty())
         return L"";
     const KxStep& step = outcome.steps.back();
-    return L"kxctl: " + step.name + L" on COM" + std::to_wstring(request.port) + L" failed: (" +
+    return L"kxctl: " + step.name + L" on " + request.port.name + L" failed: (" +
            std::to_wstring(step.code) + L") " + step.description + L"\n";
 }
 
 std::wstring JsonReport(const KxRequest& request, const KxOutcome& outcome) {
     std::wstring json = L"{\"command\":" + JsonString(request.name) + L",\"port\":" +
-                        std::to_wstring(request.port) + JsonBoard(request) + L",\"ok\":" +
+                        JsonPortId(request.port) + JsonBoard(request) + L",\"ok\":" +
                         (outcome.exitCode == KX_EXIT_OK ? L"true" : L"false") + L",\"exit\":" +
                         std::to_wstring(outcome.exitCode);
     if (!outcome.steps.empty()) {
@@ -292,7 +293,7 @@ std::wstring JsonReport(const KxRequest& request, const KxOutcome& outcome) {
     return json + L"}\n";
 }
 
-std::wstring JsonError(int exitCode, const std::string& message) {
+std::wstring JsonError(int exitCode, const std::wstring& message) {
     return L"{\"ok\":false,\"exit\":" + std::to_wstring(exitCode) + L",\"error\":" +
-           JsonString(Widen(message)) + L"}\n";
+           JsonString(message) + L"}\n";
 }

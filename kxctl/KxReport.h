@@ -37,4 +37,4 @@ std::wstring JsonBoardChoice(const KxRequest& request, int exitCode, const std::
                              const wchar_t* key, const std::vector<KxProbe>& probes);
 
 // A failure before any call (bad arguments) as one JSON object and a line end.
-std::wstring JsonError(int exitCode, const std::string& message);
+std::wstring JsonError(int exitCode, const std::wstring& message);

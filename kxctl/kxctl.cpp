@@ -12,20 +12,20 @@
 #include "KxPorts.h"
 #include "KxReport.h"
 #include "KxSession.h"
-#include "WinText.h"
 
 namespace {
 
+// A library's own message: ASCII.
 std::wstring Widen(const std::string& text) {
     return std::wstring(text.begin(), text.end());
 }
 
 // A failure before or outside the driver's own result: printed, and its exit code returned.
-int Fail(bool json, int exitCode, const std::string& message, bool hint = false) {
+int Fail(bool json, int exitCode, const std::wstring& message, bool hint = false) {
     if (json)
         WriteOut(JsonError(exitCode, message));
     else
-        WriteErr(L"kxctl: " + Widen(message) + L"\n" + (hint ? L"Try 'kxctl --help'.\n" : L""));
+        WriteErr(L"kxctl: " + message + L"\n" + (hint ? L"Try 'kxctl --help'.\n" : L""));
     return exitCode;
 }
 
@@ -42,8 +42,8 @@ std::vector<KxPort> PortsToAsk(const KxRequest& request) {
     if (request.ports.empty())
         return listed;
     std::vector<KxPort> named;
-    for (long n : request.ports)
-        named.push_back(PortNumbered(listed, n));
+    for (const KxPort& port : request.ports)
+        named.push_back(AsListed(listed, port));
     return named;
 }
 
@@ -73,7 +73,6 @@ int RefuseBoardChoice(const KxRequest& request, int exitCode, const std::wstring
 
 int RunOnBoard(KxRequest request) {
     std::vector<KxStep> identification;
-    KxPort port = PortNumbered({}, request.port);
     if (request.board >= 0) {
         const std::vector<KxProbe> asked = ProbePorts(PortsToAsk(request), request.timeoutMs);
         const std::vector<KxProbe> boards = BoardsNumbered(asked, request.board);
@@ -83,11 +82,10 @@ int RunOnBoard(KxRequest request) {
         if (boards.size() > 1)
             return RefuseBoardChoice(request, KX_EXIT_BOARDS, BoardsText(request, boards),
                                      L"boards", boards);
-        port = boards.front().port;
-        request.port = port.number;
+        request.port = boards.front().port;
         identification.push_back(boards.front().step);
     }
-    KxBoard board(port, request.timeoutMs);
+    KxBoard board(request.port, request.timeoutMs);
     KxOutcome outcome = RunCommand(board, request);
     // The request that found the board is the first of the calls made for the command.
     outcome.steps.insert(outcome.steps.begin(), identification.begin(), identification.end());
@@ -113,13 +111,12 @@ int Run(const KxRequest& request) {
 
 } // namespace
 
-int wmain(int argc, wchar_t** argv) {
-    std::vector<std::wstring> args(argv + 1, argv + argc);
+int KxctlMain(const std::vector<std::wstring>& args) {
     KxRequest request;
     try {
         request = ParseCommandLine(args);
     } catch (const KxUsageError& error) {
-        return Fail(WantsJson(args), KX_EXIT_USAGE, error.what(), true);
+        return Fail(WantsJson(args), KX_EXIT_USAGE, error.Message, true);
     }
     if (request.help) {
         WriteOut(UsageText());
@@ -129,6 +126,6 @@ int wmain(int argc, wchar_t** argv) {
         return Run(request);
     } catch (const std::exception& error) {
         // The memory or the threads ran out: nothing is known of the board.
-        return Fail(request.json, KX_EXIT_BOARD, error.what());
+        return Fail(request.json, KX_EXIT_BOARD, Widen(error.what()));
     }
 }

@@ -37,3 +37,7 @@ void WriteOut(const std::wstring& text) {
 void WriteErr(const std::wstring& text) {
     Write(STD_ERROR_HANDLE, text);
 }
+
+int wmain(int argc, wchar_t** argv) {
+    return KxctlMain(std::vector<std::wstring>(argv + 1, argv + argc));
+}
