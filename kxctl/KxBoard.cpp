@@ -1,5 +1,9 @@
 #include "KxBoard.h"
 
+#ifndef _WIN32
+#include "KxUtf8.h"
+#endif
+
 namespace {
 
 // The dumps are ASCII.
@@ -10,7 +14,11 @@ std::wstring Widen(const std::string& text) {
 } // namespace
 
 KxBoard::KxBoard(const KxPort& port, uint32_t timeoutMs) {
+#ifdef _WIN32
     driver_.SetPortNumber(port.number);
+#else
+    driver_.SetDevicePath(ToUtf8(port.name));
+#endif
     driver_.SetTimeout(timeoutMs);
 }
 

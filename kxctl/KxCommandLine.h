@@ -16,7 +16,7 @@ constexpr uint32_t kDefaultTimeoutMs = 100;
 
 struct KxRequest {
     KxCommand command = KxCommand::None;
-    std::wstring name; // the command as typed: "on", "status", ...
+    std::wstring name;           // the command as typed: "on", "status", ...
     KxPort port = DefaultPort(); // --port, or the driver's default
     bool portGiven = false;
     long board = -1;           // --board: the device number of the board to switch; -1 for none

@@ -5,7 +5,6 @@
 #include <exception>
 #include <thread>
 
-#include "WinText.h"
 #include "untConst.h"
 
 namespace {
@@ -21,7 +20,8 @@ KxProbe Probe(const KxPort& port, uint32_t timeoutMs) {
         // The memory ran out, or the like: the port is not known to hold a board.
         probe.step.name = L"GetDeviceMetrics";
         probe.step.code = RESULT_FAILURE;
-        probe.step.description = Cp1251ToWide(failure.what());
+        const std::string what = failure.what(); // the library's own words: ASCII
+        probe.step.description.assign(what.begin(), what.end());
     }
     probe.state = StateOf(probe.step);
     return probe;

@@ -44,3 +44,8 @@ void SortPorts(std::vector<KxPort>& ports);
 
 // Every serial port the system knows, each once, in order.
 std::vector<KxPort> ListPorts();
+
+#ifndef _WIN32
+// The same from the system whose /sys and /dev stand under root ("" for this one's).
+std::vector<KxPort> ListPortsUnder(const std::string& root);
+#endif
