@@ -6,12 +6,16 @@
 #   rig.sh prefix                      make the prefix once (reused afterwards)
 #   rig.sh server                      start the display, and wineserver with the line shim
 #   rig.sh start NAME COM CONTROL      start a simulated board as COM<COM>, steered on TCP CONTROL
+#   rig.sh board NAME LINK CONTROL     start a simulated board for native programs, its terminal
+#                                      linked at LINK, steered on TCP CONTROL; no Wine
 #   rig.sh stop NAME                   stop that board
 #   rig.sh tell CONTROL COMMAND...     steer the board on TCP CONTROL ("fault silent", "status 5")
 #   rig.sh wine PROGRAM [ARGS...]      run a Windows program in the prefix (Wine's own programs
 #                                      such as cscript and regsvr32 run as 32-bit ones where
 #                                      32-bit programs run, as 64-bit ones elsewhere)
 #   rig.sh wine64 PROGRAM [ARGS...]    run Wine's own programs as 64-bit ones
+#   rig.sh native PROGRAM [ARGS...]    run a native program with the line shim, its emulated
+#                                      exclusive open off: the program locks its port itself
 #   rig.sh host32                      say "yes" when this host runs 32-bit x86 code, else "no"
 #   rig.sh archs                       the architectures whose programs run here ("win32 win64")
 #   rig.sh why ARCH                    why ARCH's programs do not run here (nothing when they do)
@@ -195,12 +199,17 @@ start_server() {
 }
 
 start_board() {
-  local name=$1 com=$2 control=$3
   start_server
+  launch_board "$1" "$WINEPREFIX/dosdevices/com$2" "$3"
+}
+
+# A board whose terminal is linked at LINK; the link survives an unplug and a plug, so a program
+# that names the port by the link finds it again.
+launch_board() {
+  local name=$1 link=$2 control=$3
   stop_board "$name"
-  local dev=$WINEPREFIX/dosdevices/com$com
-  rm -f "$dev" "$run/$name.ready"
-  setsid "$native/boardsim" --link "$dev" --control "$control" --lines-dir "$run" \
+  rm -f "$link" "$run/$name.ready"
+  setsid "$native/boardsim" --link "$link" --control "$control" --lines-dir "$run" \
     --ready "$run/$name.ready" </dev/null >"$run/$name.log" 2>&1 &
   echo $! >"$run/$name.pid"
   for _ in $(seq 100); do
@@ -259,6 +268,7 @@ case "${1:-}" in
   prefix) make_prefix ;;
   server) start_server ;;
   start) start_board "$2" "$3" "$4" ;;
+  board) launch_board "$2" "$3" "$4" ;;
   stop) stop_board "$2" ;;
   tell) shift; tell_board "$@" ;;
   host32) host_runs_32bit && echo yes || echo no ;;
@@ -270,11 +280,12 @@ case "${1:-}" in
   loader) choose_loader; echo "$wine_loader" ;;
   wine) shift; start_server; program_locale; exec "$wine_loader" "$@" ;;
   wine64) shift; start_server; program_locale; exec "$wine64_loader" "$@" ;;
+  native) shift; export KORVEX_SHIM_EXCLUSIVE=0; exec "$@" ;;
   shutdown)
     for p in "$run"/*.pid; do [ -f "$p" ] && stop_board "$(basename "$p" .pid)"; done
     wineserver -k >/dev/null 2>&1 || true
     kill_prefix_processes
     rm -f "$run/wineserver.pid"
     stop_display ;;
-  *) sed -n '2,27p' "$0" >&2; exit 2 ;;
+  *) sed -n '2,30p' "$0" >&2; exit 2 ;;
 esac
