@@ -1,7 +1,8 @@
 # Korvex: build, test and demo entry points. Each target does its own set-up.
-#   make test    install what is missing, build both architectures, run every test under Wine;
-#                a host that cannot run 32-bit programs runs the 64-bit suite only, and
-#                make test ARCHS=win64 does the same anywhere
+#   make test    install what is missing, build both architectures and the native build, run
+#                every test under Wine, then the native suite without it; a host that cannot
+#                run 32-bit programs runs the 64-bit suite only, and make test ARCHS=win64 does
+#                the same anywhere
 #   make demo    build, start the simulated board and run the demonstration against it
 #   make bench   build and run the benchmarks
 #   make fuzz    build and feed the engine many mutated answers (KORVEX_FUZZ_CASES, _SEED)
@@ -11,6 +12,8 @@ SHELL := /bin/bash
 ROOT := $(abspath .)
 BUILD := $(ROOT)/build
 NATIVE := $(BUILD)/native
+# The native build: the relay board link, its tests and its benchmark, for this system.
+LINUX := $(BUILD)/linux
 RIG := $(ROOT)/tools/rig.sh
 # Both architectures are always built; ARCHS names those whose programs are run.
 BUILD_ARCHS := win32 win64
@@ -21,7 +24,8 @@ JOBS ?= 2
 toolchain_win32 := $(ROOT)/cmake/toolchain-i686.cmake
 toolchain_win64 := $(ROOT)/cmake/toolchain-x86_64.cmake
 
-.PHONY: all setup native build prefix quiet-build test demo bench fuzz soak dist clean format
+.PHONY: all setup native build build-linux test-linux prefix quiet-build test demo bench fuzz \
+        soak dist clean format
 
 all: build
 
@@ -66,7 +70,16 @@ test-$(1): build prefix
 endef
 $(foreach a,$(BUILD_ARCHS),$(eval $(call arch_rules,$(a))))
 
-build: native $(BUILD_ARCHS:%=build-%)
+# The native build, configured once; its tests need the simulated board and the line shim.
+build-linux: native
+	@if [ ! -f $(LINUX)/CMakeCache.txt ]; then \
+	  cmake -S $(ROOT) -B $(LINUX) -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ \
+	        -DCMAKE_BUILD_TYPE=Release -DKORVEX_BUILD_ROOT=$(BUILD) >/dev/null; fi
+	@cmake --build $(LINUX) -j $(JOBS) -- --no-print-directory -s
+test-linux: build-linux
+	@cd $(LINUX) && ctest --output-on-failure --timeout 900
+
+build: native $(BUILD_ARCHS:%=build-%) build-linux
 
 prefix: native
 	@$(RIG) prefix
@@ -96,8 +109,10 @@ endef
 demo: quiet-build
 	@$(call runs_on,demo,one); bash $(ROOT)/tools/demo.sh $(BUILD)/$$archs
 
+# The Windows figures, then the native engine's.
 bench: quiet-build
-	@$(call runs_on,bench,one); bash $(ROOT)/bench/run.sh $(BUILD)/$$archs; $(RIG) shutdown
+	@($(call runs_on,bench,one); bash $(ROOT)/bench/run.sh $(BUILD)/$$archs; $(RIG) shutdown); \
+	  status=$$?; echo; bash $(ROOT)/bench/run-native.sh $(LINUX) && exit $$status
 
 # About 2 to 3 minutes an architecture at the default 50 million answers.
 fuzz: quiet-build

@@ -1,4 +1,5 @@
-# Helpers shared by the tree: Wine as the test emulator, GoogleTest, and the rig fixture.
+# Helpers shared by the tree: Wine as the test emulator, GoogleTest, the rig fixture, and the
+# native tests' rig.
 
 # Every Windows program of the tests runs under Wine in the project's own prefix.
 if(CMAKE_CROSSCOMPILING)
@@ -24,11 +25,23 @@ string(SUBSTRING "${build_folder_hash}" 0 4 build_folder_hash)
 math(EXPR KORVEX_SIM_CONTROL "20000 + 0x${build_folder_hash} % 20000")
 set(KORVEX_SIM_ENV KORVEX_SIM_COM=${KORVEX_SIM_COM} KORVEX_SIM_CONTROL=${KORVEX_SIM_CONTROL})
 
+# A native test program runs through the rig, with the line shim preloaded: it gives the
+# simulated board's terminal its modem lines (RTS, DTR). The board's terminal is linked at
+# KORVEX_SIM_DEVICE in the rig's folder.
+if(NOT WIN32)
+  set(KORVEX_NATIVE_RUN env KORVEX_BUILD=${KORVEX_BUILD_ROOT} ${KORVEX_RIG})
+  set(KORVEX_SIM_DEVICE ${KORVEX_BUILD_ROOT}/rig/linux.tty)
+  set(KORVEX_NATIVE_ENV KORVEX_SIM_DEVICE=${KORVEX_SIM_DEVICE} KORVEX_SIM_CONTROL=${KORVEX_SIM_CONTROL})
+endif()
+
 function(korvex_add_googletest)
   if(TARGET gtest)
     return()
   endif()
-  set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+  # MinGW's default thread model has no threads for GoogleTest; a native build has them.
+  if(WIN32)
+    set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+  endif()
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
   add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
@@ -48,6 +61,23 @@ function(korvex_add_wine_test)
   target_include_directories(${T_NAME} PRIVATE ${CMAKE_SOURCE_DIR}/tests/common)
   add_test(NAME ${T_NAME} COMMAND ${T_NAME} --gtest_color=no)
   set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "${KORVEX_SIM_ENV}" TIMEOUT 600)
+  if(T_BOARD)
+    set_tests_properties(${T_NAME} PROPERTIES FIXTURES_REQUIRED board RESOURCE_LOCK board)
+  endif()
+endfunction()
+
+# korvex_add_native_test(NAME <name> SOURCES <files...> [LIBS <libs...>] [BOARD])
+# Builds a native GoogleTest program and registers it with CTest, run through the rig.
+# BOARD puts the test behind the native simulated board's fixture.
+function(korvex_add_native_test)
+  cmake_parse_arguments(T "BOARD" "NAME" "SOURCES;LIBS" ${ARGN})
+  korvex_add_googletest()
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} gtest_main gtest)
+  target_include_directories(${T_NAME} PRIVATE ${CMAKE_SOURCE_DIR}/tests/common)
+  add_test(NAME ${T_NAME} COMMAND ${KORVEX_NATIVE_RUN} native $<TARGET_FILE:${T_NAME}>
+                                   --gtest_color=no)
+  set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "${KORVEX_NATIVE_ENV}" TIMEOUT 600)
   if(T_BOARD)
     set_tests_properties(${T_NAME} PROPERTIES FIXTURES_REQUIRED board RESOURCE_LOCK board)
   endif()

@@ -8,6 +8,9 @@
 #   rig.sh start NAME COM CONTROL [OPTION...]
 #                                      start a simulated board as COM<COM>, steered on TCP CONTROL;
 #                                      the options go to the board ("--number 7")
+#   rig.sh board NAME LINK CONTROL [OPTION...]
+#                                      start a simulated board for native programs, its terminal
+#                                      linked at LINK, steered on TCP CONTROL; no Wine
 #   rig.sh stop NAME                   stop that board
 #   rig.sh list [COM...]               make the system's port list (SERIALCOMM) name these COM
 #                                      ports, each with the device its link points at, or with
@@ -18,6 +21,8 @@
 #                                      such as cscript and regsvr32 run as 32-bit ones where
 #                                      32-bit programs run, as 64-bit ones elsewhere)
 #   rig.sh wine64 PROGRAM [ARGS...]    run Wine's own programs as 64-bit ones
+#   rig.sh native PROGRAM [ARGS...]    run a native program with the line shim, its emulated
+#                                      exclusive open off: the program locks its port itself
 #   rig.sh host32                      say "yes" when this host runs 32-bit x86 code, else "no"
 #   rig.sh archs                       the architectures whose programs run here ("win32 win64")
 #   rig.sh why ARCH                    why ARCH's programs do not run here (nothing when they do)
@@ -208,10 +213,17 @@ start_board() {
   local name=$1 com=$2 control=$3
   shift 3
   start_server
+  launch_board "$name" "$WINEPREFIX/dosdevices/com$com" "$control" "$@"
+}
+
+# A board whose terminal is linked at LINK; the link survives an unplug and a plug, so a program
+# that names the port by the link finds it again.
+launch_board() {
+  local name=$1 link=$2 control=$3
+  shift 3
   stop_board "$name"
-  local dev=$WINEPREFIX/dosdevices/com$com
-  rm -f "$dev" "$run/$name.ready"
-  setsid "$native/boardsim" --link "$dev" --control "$control" --lines-dir "$run" \
+  rm -f "$link" "$run/$name.ready"
+  setsid "$native/boardsim" --link "$link" --control "$control" --lines-dir "$run" \
     --ready "$run/$name.ready" "$@" </dev/null >"$run/$name.log" 2>&1 &
   echo $! >"$run/$name.pid"
   for _ in $(seq 100); do
@@ -305,6 +317,7 @@ case "${1:-}" in
   prefix) make_prefix ;;
   server) start_server ;;
   start) shift; start_board "$@" ;;
+  board) shift; launch_board "$@" ;;
   list) shift; list_ports "$@" ;;
   stop) stop_board "$2" ;;
   tell) shift; tell_board "$@" ;;
@@ -317,11 +330,12 @@ case "${1:-}" in
   loader) choose_loader; echo "$wine_loader" ;;
   wine) shift; start_server; program_locale; exec "$wine_loader" "$@" ;;
   wine64) shift; start_server; program_locale; exec "$wine64_loader" "$@" ;;
+  native) shift; export KORVEX_SHIM_EXCLUSIVE=0; exec "$@" ;;
   shutdown)
     for p in "$run"/*.pid; do [ -f "$p" ] && stop_board "$(basename "$p" .pid)"; done
     wineserver -k >/dev/null 2>&1 || true
     kill_prefix_processes
     rm -f "$run/wineserver.pid"
     stop_display ;;
-  *) sed -n '2,35p' "$0" >&2; exit 2 ;;
+  *) sed -n '2,40p' "$0" >&2; exit 2 ;;
 esac

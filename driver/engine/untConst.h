@@ -1,7 +1,9 @@
 // The driver's result texts. The texts of codes 0 and -1 to -5 live in the module's string
-// table (untConst.rc) under the ids below and are loaded each time they are used; the other
-// texts are fixed here as cp1251 bytes. Every text of the driver is code page 1251 whatever the
-// machine's ANSI code page is, and becomes UTF-16 only from code page 1251 named as such.
+// table (untConst.rc) under the ids below and are loaded each time they are used; on a system
+// without resources the same table is compiled in, made from untConst.rc by the build, so the
+// two cannot differ. The other texts are fixed here as cp1251 bytes. Every text of the driver is
+// code page 1251 whatever the machine's code page is, and becomes wide text only from code page
+// 1251 named as such.
 #pragma once
 
 // String table ids of the result texts (untConst.rc).
@@ -16,9 +18,13 @@
 
 #include <string>
 
+#ifdef _WIN32
 #include <windows.h>
 
 #include "WinText.h"
+#else
+#include "PosixText.h"
+#endif
 
 // Result codes of the driver.
 constexpr int RESULT_OK = 0;
@@ -42,8 +48,18 @@ constexpr char S_NOT_ALL_WRITTEN[] =
 constexpr char S_DEVICE_ERROR[] = "\xD3\xF1\xF2\xF0\xEE\xE9\xF1\xF2\xE2\xEE \xE2\xE5\xF0\xED\xF3"
                                   "\xEB\xEE \xEA\xEE\xE4 \xEE\xF8\xE8\xE1\xEA\xE8: %d";
 
+#ifdef _WIN32
 // The module whose image holds this code: the DLL when linked into it, the program otherwise.
 HMODULE CodeModule();
+#else
+// One text of the string table: its id and its cp1251 bytes.
+struct TStringTableEntry {
+    unsigned Id;
+    const char* Text;
+};
+// The string table as untConst.rc holds it, ended by an entry with a null text.
+extern const TStringTableEntry STRING_TABLE[];
+#endif
 
 // The string table text of id from the module that holds this code (the DLL, or a program
 // that links the engine and its string table); empty when there is none.
@@ -51,8 +67,8 @@ std::wstring LoadResStringW(unsigned id);
 // The same in code page 1251.
 std::string LoadResString(unsigned id);
 
-// The text of result code 0 or -1 to -5, loaded from the string table: in UTF-16, and in code
-// page 1251.
+// The text of result code 0 or -1 to -5, loaded from the string table: as wide text, and in
+// code page 1251.
 std::wstring ResultTextW(int code);
 std::string ResultText(int code);
 

@@ -85,10 +85,11 @@ int TDriver::HandleError(const EBaseError& failure) {
     ResultDescription = failure.Message;
     ResultDescriptionW = failure.Text();
     auto driverError = dynamic_cast<const EDriverError*>(&failure);
-    auto systemError = dynamic_cast<const EWin32Error*>(&failure);
+    auto systemError = dynamic_cast<const EOSError*>(&failure);
     ResultCode = driverError ? driverError->Code : RESULT_FAILURE;
-    ResultSystemCode = driverError ? driverError->SystemCode
-                                   : systemError ? systemError->ErrorCode : 0;
+    ResultSystemCode = driverError   ? driverError->SystemCode
+                       : systemError ? static_cast<unsigned long>(systemError->ErrorCode)
+                                     : 0;
     return ResultCode;
 }
 
@@ -106,12 +107,27 @@ int TDriver::Disconnect() {
     return ClearResult();
 }
 
+#ifdef _WIN32
+int32_t TDriver::GetPortNumber() const {
+    return static_cast<int32_t>(Comm->PortNumber);
+}
+
 void TDriver::SetPortNumber(int32_t n) {
     if (n < 0)
         throw ERangeError();
     Comm->PortNumber = static_cast<uint32_t>(n);
     ClearResult();
 }
+#else
+const std::string& TDriver::GetDevicePath() const {
+    return Comm->DevicePath;
+}
+
+void TDriver::SetDevicePath(const std::string& path) {
+    Comm->DevicePath = path;
+    ClearResult();
+}
+#endif
 
 int TDriver::SetStatus() {
     return Exchange(std::string{CMD_SET_STATUS, static_cast<char>(ReleStatus)});

@@ -48,12 +48,18 @@ public:
     // behind it; returns the code.
     int HandleError(const EBaseError& failure);
 
-    int32_t GetPortNumber() const { return static_cast<int32_t>(Comm->PortNumber); }
-    // Raises ERangeError for n < 0; else the next open uses COMn, and the result is cleared.
-    void SetPortNumber(int32_t n);
     uint32_t GetTimeout() const { return Comm->Timeout; }
     // The port's base time-out; reaches an open port only at its next time-out set-up.
     void SetTimeout(uint32_t n) { Comm->Timeout = n; }
+#ifdef _WIN32
+    int32_t GetPortNumber() const;
+    // Raises ERangeError for n < 0; else the next open uses COMn, and the result is cleared.
+    void SetPortNumber(int32_t n);
+#else
+    const std::string& GetDevicePath() const;
+    // The next open uses the device at path, and the result is cleared.
+    void SetDevicePath(const std::string& path);
+#endif
 
     // The request frame for payload: STX, Address, 0x55, length, payload, checksum.
     std::string BuildFrame(const std::string& payload) const;
@@ -66,8 +72,10 @@ public:
     uint16_t ToggleTime = 0;
     uint8_t ReleStatus = 0;
     int32_t ResultCode = 0;
-    std::string ResultDescription;   // cp1251, as the driver's texts are written
-    std::wstring ResultDescriptionW; // the same in UTF-16, with the system's texts kept whole
+    std::string ResultDescription; // cp1251, as the driver's texts are written
+    // The same as wide text (UTF-16 on Windows, UTF-32 elsewhere), with the system's texts kept
+    // whole.
+    std::wstring ResultDescriptionW;
     // The system's error number behind the last result: a system call that failed, or the
     // reason a port could not be opened; 0 when no system call failed.
     unsigned long ResultSystemCode = 0;

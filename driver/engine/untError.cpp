@@ -1,21 +1,41 @@
 #include "untError.h"
 
+#include <cerrno>
+
 #include "untConst.h"
+
+namespace {
+
+#ifdef _WIN32
+constexpr wchar_t kOSErrorFrame[] = L"Win32 Error.  Code: ";
+constexpr wchar_t kUnknownOSError[] = L"A Win32 API function failed";
+TSystemCode LastOSError() {
+    return GetLastError();
+}
+#else
+constexpr wchar_t kOSErrorFrame[] = L"System Error.  Code: ";
+constexpr wchar_t kUnknownOSError[] = L"A call to an OS function failed";
+TSystemCode LastOSError() {
+    return errno;
+}
+#endif
+
+} // namespace
 
 std::wstring EBaseError::Text() const {
     return Cp1251ToWide(Message);
 }
 
-std::wstring Win32ErrorMessage(DWORD errorCode) {
+std::wstring OSErrorMessage(TSystemCode errorCode) {
     if (errorCode == 0)
-        return L"A Win32 API function failed";
-    return L"Win32 Error.  Code: " + std::to_wstring(static_cast<int>(errorCode)) + L".\n" +
+        return kUnknownOSError;
+    return kOSErrorFrame + std::to_wstring(static_cast<int>(errorCode)) + L".\n" +
            SystemErrorText(errorCode);
 }
 
-EWin32Error::EWin32Error(DWORD errorCode) : EWin32Error(errorCode, Win32ErrorMessage(errorCode)) {}
+EOSError::EOSError(TSystemCode errorCode) : EOSError(errorCode, OSErrorMessage(errorCode)) {}
 
-EWin32Error::EWin32Error(DWORD errorCode, std::wstring text)
+EOSError::EOSError(TSystemCode errorCode, std::wstring text)
     : EBaseError(WideToCp1251(text)), ErrorCode(errorCode), FText(std::move(text)) {}
 
 void RaiseDriverError(int code, const std::string& message, unsigned long systemCode) {
@@ -23,5 +43,5 @@ void RaiseDriverError(int code, const std::string& message, unsigned long system
 }
 
 void RaiseLastOSError() {
-    throw EWin32Error(GetLastError());
+    throw EOSError(LastOSError());
 }

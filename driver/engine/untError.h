@@ -6,14 +6,23 @@
 #include <exception>
 #include <string>
 
+#ifdef _WIN32
 #include <windows.h>
+#endif
+
+// The system's error number: GetLastError's on Windows, errno elsewhere.
+#ifdef _WIN32
+using TSystemCode = DWORD;
+#else
+using TSystemCode = int;
+#endif
 
 // The base failure: a message text in code page 1251.
 class EBaseError : public std::exception {
 public:
     explicit EBaseError(std::string message) : Message(std::move(message)) {}
     const char* what() const noexcept override { return Message.c_str(); }
-    // The message in UTF-16, as clients receive it.
+    // The message as wide text, as clients receive it.
     virtual std::wstring Text() const;
 
     std::string Message;
@@ -31,20 +40,25 @@ public:
 };
 
 // A failed operating-system call, described by its error number and the system's text. The
-// system's text is in the language of the machine, so it is kept in UTF-16 as the system gave
+// system's text is in the language of the machine, so it is kept as wide text as the system gave
 // it; Message holds it in code page 1251 as far as that code page can.
-class EWin32Error : public EBaseError {
+class EOSError : public EBaseError {
 public:
-    explicit EWin32Error(DWORD errorCode);
+    explicit EOSError(TSystemCode errorCode);
     std::wstring Text() const override { return FText; }
 
-    DWORD ErrorCode;
+    TSystemCode ErrorCode;
 
 private:
-    EWin32Error(DWORD errorCode, std::wstring text);
+    EOSError(TSystemCode errorCode, std::wstring text);
 
     std::wstring FText;
 };
+
+#ifdef _WIN32
+// Windows names the failure of a system call after its API.
+using EWin32Error = EOSError;
+#endif
 
 // A value outside its declared range.
 class ERangeError : public EBaseError {
@@ -62,8 +76,10 @@ public:
 [[noreturn]] void RaiseDriverError(int code, const std::string& message,
                                    unsigned long systemCode = 0);
 
-// Raises EWin32Error for the calling thread's last OS error number.
+// Raises EOSError for the calling thread's last system error number.
 [[noreturn]] void RaiseLastOSError();
 
-// The message of an EWin32Error for errorCode, in UTF-16.
-std::wstring Win32ErrorMessage(DWORD errorCode);
+// The message of an EOSError for errorCode, as wide text: on Windows "Win32 Error.  Code: %d.\n"
+// and the system's text, on POSIX systems "System Error.  Code: %d.\n" and strerror's text; for
+// error number 0 a text that says a system call failed.
+std::wstring OSErrorMessage(TSystemCode errorCode);

@@ -2,7 +2,13 @@
 // that took them from the driver's own tables would prove nothing.
 #pragma once
 
+#ifdef _WIN32
 #include <windows.h>
+#else
+#include <iconv.h>
+
+#include <stdexcept>
+#endif
 
 #include <string>
 
@@ -24,6 +30,9 @@ inline const std::string kBadLength = "\xCD\xE5\xE2\xE5\xF0\xED\xE0\xFF \xE4\xEB
                                       "\xEA\xE0\xE4\xF0\xE0";
 // Перый байт не STX
 inline const std::string kNotStx = "\xCF\xE5\xF0\xFB\xE9 \xE1\xE0\xE9\xF2 \xED\xE5 STX";
+// В порт записаны не все данные
+inline const std::string kNotAllWritten = "\xC2 \xEF\xEE\xF0\xF2 \xE7\xE0\xEF\xE8\xF1\xE0\xED\xFB "
+                                          "\xED\xE5 \xE2\xF1\xE5 \xE4\xE0\xED\xED\xFB\xE5";
 // Неизвестный код команды: <code>
 inline std::string UnknownCommand(int code) {
     return "\xCD\xE5\xE8\xE7\xE2\xE5\xF1\xF2\xED\xFB\xE9 \xEA\xEE\xE4 "
@@ -47,8 +56,10 @@ inline const std::string kKorvexDescription =
     "\xCB\xE0\xF0\xE3\xEE\xF1: \xC4\xF0\xE0\xE9\xE2\xE5\xF0 \xEF\xEB\xE0\xF2\xFB \xF0\xE5\xEB\xE5";
 
 // The tests convert texts on their own, by code page 1251 named as such (not the system's code
-// page), so that what they expect never rests on the conversions under test.
+// page), so that what they expect never rests on the conversions under test: with the system's
+// conversions on Windows, with the C library's iconv elsewhere.
 
+#ifdef _WIN32
 // A cp1251 text in UTF-16.
 inline std::wstring Wide(const std::string& text) {
     const int size = static_cast<int>(text.size());
@@ -67,5 +78,34 @@ inline std::string Cp1251(const std::wstring& text) {
     WideCharToMultiByte(1251, 0, text.data(), length, bytes.data(), size, nullptr, nullptr);
     return bytes;
 }
+#else
+// text converted by iconv from one character set to another; throws on what does not convert.
+template <class To, class From> To Iconv(const From& text, const char* to, const char* from) {
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        throw std::runtime_error(std::string("iconv_open ") + from + " to " + to);
+    To out(text.size() * 4, typename To::value_type{});
+    char* in = const_cast<char*>(reinterpret_cast<const char*>(text.data()));
+    size_t inLeft = text.size() * sizeof(typename From::value_type);
+    char* outAt = reinterpret_cast<char*>(&out[0]);
+    size_t outLeft = out.size() * sizeof(typename To::value_type);
+    const size_t done = iconv(cd, &in, &inLeft, &outAt, &outLeft);
+    iconv_close(cd);
+    if (done == static_cast<size_t>(-1))
+        throw std::runtime_error(std::string("iconv from ") + from + " to " + to);
+    out.resize(out.size() - outLeft / sizeof(typename To::value_type));
+    return out;
+}
+
+// A cp1251 text as wide text (UTF-32).
+inline std::wstring Wide(const std::string& text) {
+    return Iconv<std::wstring>(text, "WCHAR_T", "CP1251");
+}
+
+// A wide text in code page 1251.
+inline std::string Cp1251(const std::wstring& text) {
+    return Iconv<std::string>(text, "CP1251", "WCHAR_T");
+}
+#endif
 
 } // namespace expected

@@ -1,15 +1,31 @@
 #include "SimControl.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <stdexcept>
 
+#ifdef _WIN32
 #include <ws2tcpip.h>
+#else
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
 
 namespace sim {
 
 namespace {
+
+// A board that went away fails the send, instead of ending a native test with SIGPIPE.
+#ifdef MSG_NOSIGNAL
+constexpr int kSendFlags = MSG_NOSIGNAL;
+#else
+constexpr int kSendFlags = 0;
+#endif
 
 int envInt(const char* name, int fallback) {
     const char* v = std::getenv(name);
@@ -32,33 +48,48 @@ std::string valueOf(const std::string& word) {
 
 } // namespace
 
+#ifdef _WIN32
 int SimControl::comPort() {
     return envInt("KORVEX_SIM_COM", 5);
 }
+#else
+std::string SimControl::devicePath() {
+    const char* path = std::getenv("KORVEX_SIM_DEVICE");
+    return path ? path : "";
+}
+#endif
 
 SimControl::SimControl() : SimControl(envInt("KORVEX_SIM_CONTROL", 47105)) {}
 
+// Winsock must be started before a socket is made, and stopped after the last one goes.
 SimControl::SimControl(int controlPort) {
+#ifdef _WIN32
     WSADATA wsa;
     if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0)
         throw std::runtime_error("WSAStartup failed");
+#endif
     socket_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (socket_ == INVALID_SOCKET)
+    if (socket_ == kNoSocket)
         throw std::runtime_error("socket failed");
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
-    addr.sin_port = htons(static_cast<u_short>(controlPort));
+    addr.sin_port = htons(static_cast<uint16_t>(controlPort));
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (::connect(socket_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0)
         throw std::runtime_error("cannot reach the simulated board's control channel");
-    BOOL on = TRUE;
+    int on = 1;
     setsockopt(socket_, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
 }
 
 SimControl::~SimControl() {
-    if (socket_ != INVALID_SOCKET)
+#ifdef _WIN32
+    if (socket_ != kNoSocket)
         closesocket(socket_);
     WSACleanup();
+#else
+    if (socket_ != kNoSocket)
+        close(socket_);
+#endif
 }
 
 std::string SimControl::readLine() {
@@ -70,7 +101,7 @@ std::string SimControl::readLine() {
             return line;
         }
         char buf[4096];
-        int n = recv(socket_, buf, sizeof buf, 0);
+        const int n = static_cast<int>(recv(socket_, buf, sizeof buf, 0));
         if (n <= 0)
             throw std::runtime_error("control channel closed");
         pending_.append(buf, static_cast<size_t>(n));
@@ -79,7 +110,8 @@ std::string SimControl::readLine() {
 
 std::vector<std::string> SimControl::command(const std::string& line) {
     std::string out = line + "\n";
-    if (send(socket_, out.data(), static_cast<int>(out.size()), 0) != static_cast<int>(out.size()))
+    if (static_cast<int>(send(socket_, out.data(), static_cast<int>(out.size()), kSendFlags)) !=
+        static_cast<int>(out.size()))
         throw std::runtime_error("control channel send failed");
     std::vector<std::string> reply;
     for (;;) {

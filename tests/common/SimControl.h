@@ -1,13 +1,25 @@
-// Client of the simulated board's control channel, for Windows test programs under Wine.
-// The board listens on 127.0.0.1:<KORVEX_SIM_CONTROL> and serves COM<KORVEX_SIM_COM>.
+// Client of the simulated board's control channel, for the test programs: Windows ones under
+// Wine (Winsock) and native ones (BSD sockets). The board listens on
+// 127.0.0.1:<KORVEX_SIM_CONTROL> and serves COM<KORVEX_SIM_COM> in the Wine prefix, or the
+// terminal linked at <KORVEX_SIM_DEVICE> for native programs.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
 #include <winsock2.h>
+#endif
 
 namespace sim {
+
+#ifdef _WIN32
+using Socket = SOCKET;
+constexpr Socket kNoSocket = INVALID_SOCKET;
+#else
+using Socket = int;
+constexpr Socket kNoSocket = -1;
+#endif
 
 // A request frame the board received, with the line state while each byte came in.
 struct Frame {
@@ -42,7 +54,11 @@ public:
     SimControl(const SimControl&) = delete;
     SimControl& operator=(const SimControl&) = delete;
 
+#ifdef _WIN32
     static int comPort(); // the COM number the board serves
+#else
+    static std::string devicePath(); // the path of the terminal the board serves
+#endif
 
     // Sends one command line; returns the reply lines before "ok". Throws std::runtime_error
     // when the board answers "error ...".
@@ -64,7 +80,7 @@ public:
     std::vector<LineEvent> events();
 
 private:
-    SOCKET socket_ = INVALID_SOCKET;
+    Socket socket_ = kNoSocket;
     std::string pending_;
     std::string readLine();
 };

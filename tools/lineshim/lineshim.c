@@ -6,7 +6,9 @@
  *    with a CLOCK_MONOTONIC timestamp to the board's datagram socket, so the board knows the
  *    line state while bytes come in and tests can check the half-duplex timeline.
  *  - Exclusive open. A second open of the same port fails with EACCES while the first is held,
- *    as a serial port on Windows does (Wine turns it into ERROR_ACCESS_DENIED).
+ *    as a serial port on Windows does (Wine turns it into ERROR_ACCESS_DENIED). Native programs
+ *    lock their port themselves, and this lock would hide theirs: KORVEX_SHIM_EXCLUSIVE=0 turns
+ *    it off, and every open of the port then reaches the program as the system gave it.
  *  - The host's own serial devices. With KORVEX_HIDE_HOST_PORTS=1, /dev/ttyS*, /dev/ttyUSB* and
  *    /dev/ttyACM* read as absent to access(), which Wine's device manager asks before it gives
  *    such a device a COM port: no program of the rig's prefix ever writes to the machine's own
@@ -145,12 +147,18 @@ int tcflush(int fd, int queue) {
     return rc;
 }
 
+/* Whether a second open of a port is refused (KORVEX_SHIM_EXCLUSIVE is not "0"). */
+static int exclusive_open(void) {
+    const char* exclusive = getenv("KORVEX_SHIM_EXCLUSIVE");
+    return !exclusive || strcmp(exclusive, "0") != 0;
+}
+
 /* After a successful open of a board's pseudo-terminal: take the exclusive lock or refuse. */
 static int claim(int fd) {
     struct sockaddr_un addr;
     if (fd < 0 || fd >= MAX_FDS || !board_socket_path(fd, &addr))
         return fd;
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (exclusive_open() && flock(fd, LOCK_EX | LOCK_NB) != 0) {
         close(fd);
         errno = EACCES;
         return -1;
