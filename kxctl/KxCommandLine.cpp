@@ -115,11 +115,15 @@ KxRequest ParseCommandLine(const std::vector<std::wstring>& args) {
     return request;
 }
 
-const wchar_t* UsageText() {
-    return L"kxctl: switch the relays of a Korvex relay board, or find the board.\n"
+std::wstring UsageText() {
+    return std::wstring() +
+           L"kxctl: switch the relays of a Korvex relay board, or find the board.\n"
            L"It speaks to the board itself: no driver needs to be installed or registered.\n"
            L"\n"
-           L"Usage: kxctl [--port N | --board N [--ports LIST]] [--timeout MS] [--json]\n"
+           L"Usage: kxctl [--port " +
+           kPortValue +
+           L" | --board N [--ports LIST]] [--timeout MS] "
+           L"[--json]\n"
            L"             [--verbose] COMMAND [ARGUMENTS]\n"
            L"       kxctl [--ports LIST] [--json] find\n"
            L"       kxctl [--json] ports\n"
@@ -138,12 +142,11 @@ const wchar_t* UsageText() {
            L"                board, silent, busy (held by another program), absent, other\n"
            L"                (something that is not the board) or failed\n"
            L"\n"
-           L"Options:\n"
-           L"  --port N      the board's COM port number (default 1: COM1)\n"
+           L"Options:\n" +
+           kPortHelp +
            L"  --board N     the board whose own device number is N (see find), on whatever\n"
-           L"                port it is\n"
-           L"  --ports LIST  the ports find and --board ask, e.g. 3,5,9-12 (default: every port\n"
-           L"                of 'ports')\n"
+           L"                port it is\n" +
+           kPortListHelp +
            L"  --timeout MS  the read time-out in milliseconds (default 100), for slow adapters\n"
            L"  --json        print the result as one JSON object\n"
            L"  --verbose     also print each driver call with the frames sent and received\n"
@@ -158,7 +161,9 @@ const wchar_t* UsageText() {
            L"use; 3 bad arguments; 5 no board numbered as --board asks answered; 6 more than\n"
            L"one did, and nothing was switched.\n"
            L"\n"
-           L"Examples: kxctl --port 3 on 1\n"
+           L"Examples: kxctl --port " +
+           kPortExample +
+           L" on 1\n"
            L"          kxctl find\n"
            L"          kxctl --board 4660 pulse 2 500\n";
 }

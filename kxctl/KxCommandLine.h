@@ -40,4 +40,4 @@ struct KxRequest {
 KxRequest ParseCommandLine(const std::vector<std::wstring>& args);
 
 // The text of --help.
-const wchar_t* UsageText();
+std::wstring UsageText();

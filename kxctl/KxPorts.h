@@ -20,6 +20,16 @@ struct KxPort {
 // What --port and --ports take, for the usage errors: "a COM port number", ...
 extern const wchar_t kPortNeeds[];
 extern const wchar_t kPortListNeeds[];
+// The words of --help on them: what --port takes ("N"), its line and that of --ports, and a
+// port for the examples.
+extern const wchar_t kPortValue[];
+extern const wchar_t kPortHelp[];
+extern const wchar_t kPortListHelp[];
+extern const wchar_t kPortExample[];
+
+// What a failure to open a port adds for the user: the system's reason and a hint where one
+// helps; empty where there is nothing to add.
+std::wstring PortFailureNote(long code, unsigned long systemCode);
 
 // The port a command uses when none is named: the driver's default.
 KxPort DefaultPort();

@@ -6,15 +6,36 @@
 #include "KxPorts.h"
 
 #include <dirent.h>
+#include <cerrno>
 #include <unistd.h>
 
 #include <fstream>
 
 #include "KxArguments.h"
 #include "KxUtf8.h"
+#include "PosixText.h"
+#include "untConst.h"
 
 const wchar_t kPortNeeds[] = L"a device path";
 const wchar_t kPortListNeeds[] = L"a list of device paths";
+const wchar_t kPortValue[] = L"DEVICE";
+const wchar_t kPortHelp[] =
+    L"  --port DEVICE the board's serial device, e.g. /dev/ttyUSB0 or a name under\n"
+    L"                /dev/serial/by-id (default /dev/ttyS0)\n";
+const wchar_t kPortListHelp[] =
+    L"  --ports LIST  the devices find and --board ask, separated by commas (default: every\n"
+    L"                port of 'ports')\n";
+const wchar_t kPortExample[] = L"/dev/ttyUSB0";
+
+std::wstring PortFailureNote(long code, unsigned long systemCode) {
+    if (code != RESULT_PORT_UNAVAILABLE || systemCode == 0)
+        return L"";
+    std::wstring note = L" (" + SystemErrorText(static_cast<int>(systemCode)) + L")";
+    if (systemCode == EACCES)
+        note += L"; is this user in the dialout group? (sudo adduser $USER dialout, then log in "
+                L"again)";
+    return note;
+}
 
 namespace {
 

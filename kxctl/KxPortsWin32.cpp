@@ -12,6 +12,17 @@
 
 const wchar_t kPortNeeds[] = L"a COM port number";
 const wchar_t kPortListNeeds[] = L"a list of COM port numbers";
+const wchar_t kPortValue[] = L"N";
+const wchar_t kPortHelp[] = L"  --port N      the board's COM port number (default 1: COM1)\n";
+const wchar_t kPortListHelp[] =
+    L"  --ports LIST  the ports find and --board ask, e.g. 3,5,9-12 (default: every port\n"
+    L"                of 'ports')\n";
+const wchar_t kPortExample[] = L"3";
+
+// The result's text says all Windows says of a port that cannot be opened.
+std::wstring PortFailureNote(long, unsigned long) {
+    return L"";
+}
 
 namespace {
 

@@ -140,8 +140,9 @@ std::wstring ResultText(const KxStep& step) {
 }
 
 std::wstring JsonPortFields(const KxPort& port) {
-    std::wstring json =
-        L"\"port\":" + std::to_wstring(port.number) + L",\"name\":" + JsonString(port.name);
+    std::wstring json = L"\"port\":" + JsonPortId(port) + L",\"name\":" + JsonString(port.name);
+    if (!port.byId.empty())
+        json += L",\"by_id\":" + JsonString(port.byId);
     if (!port.friendly.empty())
         json += L",\"friendly\":" + JsonString(port.friendly);
     if (port.usb) {
@@ -265,7 +266,8 @@ std::wstring TextFailure(const KxRequest& request, const KxOutcome& outcome) {
         return L"";
     const KxStep& step = outcome.steps.back();
     return L"kxctl: " + step.name + L" on " + request.port.name + L" failed: (" +
-           std::to_wstring(step.code) + L") " + step.description + L"\n";
+           std::to_wstring(step.code) + L") " + step.description +
+           PortFailureNote(step.code, step.systemCode) + L"\n";
 }
 
 std::wstring JsonReport(const KxRequest& request, const KxOutcome& outcome) {

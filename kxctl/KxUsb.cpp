@@ -18,7 +18,7 @@ std::vector<std::wstring> Split(const std::wstring& text, wchar_t separator) {
 
 bool StartsWithNoCase(const std::wstring& text, const wchar_t* prefix) {
     for (size_t i = 0; prefix[i]; ++i)
-        if (i >= text.size() || std::towupper(text[i]) != prefix[i])
+        if (i >= text.size() || static_cast<wchar_t>(std::towupper(text[i])) != prefix[i])
             return false;
     return true;
 }

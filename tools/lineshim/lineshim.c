@@ -158,12 +158,20 @@ static int claim(int fd) {
     struct sockaddr_un addr;
     if (fd < 0 || fd >= MAX_FDS || !board_socket_path(fd, &addr))
         return fd;
-    if (exclusive_open() && flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int free = flock(fd, LOCK_EX | LOCK_NB) == 0;
+    if (exclusive_open() && !free) {
         close(fd);
         errno = EACCES;
         return -1;
     }
     __atomic_store_n(&modem_bits[fd], IN_USE, __ATOMIC_SEQ_CST);
+    if (!exclusive_open()) {
+        /* The program takes its own lock; a second holder's open, which the program will give
+         * up, is no new session on the line and is not reported. */
+        if (!free)
+            return fd;
+        flock(fd, LOCK_UN);
+    }
     report(&addr, "open", 0);
     return fd;
 }
