@@ -7,7 +7,8 @@
 #   make bench   build and run the benchmarks
 #   make fuzz    build and feed the engine many mutated answers (KORVEX_FUZZ_CASES, _SEED)
 #   make soak    build and run the long fault soak against the simulated board (KORVEX_SOAK_OPS)
-#   make dist    build the packages for integrators into dist/: both installers and the zip
+#   make dist    build the packages for integrators into dist/: both installers, the zip and
+#                kxctl's Debian package
 SHELL := /bin/bash
 ROOT := $(abspath .)
 BUILD := $(ROOT)/build
@@ -140,7 +141,9 @@ dist: build
 	@cp $(BUILD)/win32/dist/korvex-$(VERSION)-x86.msi $(BUILD)/win64/dist/korvex-$(VERSION)-x64.msi $(DIST)/
 	@bash $(ROOT)/tools/dist/mkdist.sh zip $(VERSION) $(BUILD)/win32 $(BUILD)/win64 \
 	  $(DIST)/korvex-$(VERSION).zip
-	@cd $(DIST) && ls -l korvex-$(VERSION)-x86.msi korvex-$(VERSION)-x64.msi korvex-$(VERSION).zip
+	@bash $(ROOT)/tools/dist/deb/mkdeb.sh $(VERSION) $(LINUX)/kxctl/kxctl $(DIST) >/dev/null
+	@cd $(DIST) && ls -l korvex-$(VERSION)-x86.msi korvex-$(VERSION)-x64.msi korvex-$(VERSION).zip \
+	  korvex-kxctl_$(VERSION)_$$(dpkg --print-architecture).deb
 
 format:
 	@git ls-files '*.cpp' '*.h' '*.c' | xargs clang-format -i
