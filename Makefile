@@ -7,6 +7,7 @@
 #   make fuzz    build and feed the engine many mutated answers (KORVEX_FUZZ_CASES, _SEED)
 #   make soak    build and run the long fault soak against the simulated board (KORVEX_SOAK_OPS)
 #   make dist    build the packages for integrators into dist/: both installers and the zip
+#   make packages  print the names make dist gives them
 SHELL := /bin/bash
 ROOT := $(abspath .)
 BUILD := $(ROOT)/build
@@ -21,7 +22,7 @@ JOBS ?= 2
 toolchain_win32 := $(ROOT)/cmake/toolchain-i686.cmake
 toolchain_win64 := $(ROOT)/cmake/toolchain-x86_64.cmake
 
-.PHONY: all setup native build prefix quiet-build test demo bench fuzz soak dist clean format
+.PHONY: all setup native build prefix quiet-build test demo bench fuzz soak dist packages clean format
 
 all: build
 
@@ -117,15 +118,22 @@ soak: quiet-build
 	  [ $$s -eq 0 ] || status=1; \
 	done; $(RIG) shutdown; exit $$status
 
-# Each build makes its own architecture's installer; the zip takes both builds.
-VERSION := $(shell sed -n 's/^set(KORVEX_VERSION \([0-9.]*\))$$/\1/p' $(ROOT)/tools/dist/CMakeLists.txt)
+# Each build makes its own architecture's installer; the zip takes both builds. The packages are
+# named with the driver's version, written once in the top CMakeLists.txt.
+VERSION := $(shell sed -n 's/^set(KORVEX_VERSION \([0-9.]*\))$$/\1/p' $(ROOT)/CMakeLists.txt)
+MSI_X86 := korvex-$(VERSION)-x86.msi
+MSI_X64 := korvex-$(VERSION)-x64.msi
+ZIP := korvex-$(VERSION).zip
 DIST := $(ROOT)/dist
 dist: build
 	@mkdir -p $(DIST)
-	@cp $(BUILD)/win32/dist/korvex-$(VERSION)-x86.msi $(BUILD)/win64/dist/korvex-$(VERSION)-x64.msi $(DIST)/
-	@bash $(ROOT)/tools/dist/mkdist.sh zip $(VERSION) $(BUILD)/win32 $(BUILD)/win64 \
-	  $(DIST)/korvex-$(VERSION).zip
-	@cd $(DIST) && ls -l korvex-$(VERSION)-x86.msi korvex-$(VERSION)-x64.msi korvex-$(VERSION).zip
+	@cp $(BUILD)/win32/dist/$(MSI_X86) $(BUILD)/win64/dist/$(MSI_X64) $(DIST)/
+	@bash $(ROOT)/tools/dist/mkdist.sh zip $(VERSION) $(BUILD)/win32 $(BUILD)/win64 $(DIST)/$(ZIP)
+	@cd $(DIST) && ls -l $(MSI_X86) $(MSI_X64) $(ZIP)
+
+# The names make dist gives the packages.
+packages:
+	@echo $(MSI_X86) $(MSI_X64) $(ZIP)
 
 format:
 	@git ls-files '*.cpp' '*.h' '*.c' | xargs clang-format -i
