@@ -8,9 +8,14 @@
 #include "AxRegistry.h"
 #include "AxTypeInfo.h"
 
+// Made with the module, before DllMain runs, not as a static inside a function: the runtime
+// guards the first use of such a static with the posix thread library, which then makes data
+// for the calling thread (an event and a handle of the thread) that stays until the thread ends,
+// however often the module is loaded and unloaded meanwhile.
+TAxServer TAxServer::instance_;
+
 TAxServer& TAxServer::Instance() {
-    static TAxServer server;
-    return server;
+    return instance_;
 }
 
 TAxServer::TAxServer() = default;

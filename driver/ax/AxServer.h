@@ -73,6 +73,7 @@ public:
 private:
     TAxServer();
     ~TAxServer();
+    static TAxServer instance_;
     static BOOL CALLBACK StartOnce(INIT_ONCE* once, void* request, void** context);
     HRESULT StartNow(HMODULE module, const char* serverName, void (*addFactories)());
     HRESULT RegisterNow(TAxRegistry& registry);
