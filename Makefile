@@ -9,6 +9,7 @@
 #   make soak    build and run the long fault soak against the simulated board (KORVEX_SOAK_OPS)
 #   make dist    build the packages for integrators into dist/: both installers, the zip and
 #                kxctl's Debian package
+#   make packages  print the names make dist gives them
 SHELL := /bin/bash
 ROOT := $(abspath .)
 BUILD := $(ROOT)/build
@@ -26,7 +27,7 @@ toolchain_win32 := $(ROOT)/cmake/toolchain-i686.cmake
 toolchain_win64 := $(ROOT)/cmake/toolchain-x86_64.cmake
 
 .PHONY: all setup native build build-linux test-linux prefix quiet-build test demo bench fuzz \
-        soak dist clean format
+        soak dist packages clean format
 
 all: build
 
@@ -133,17 +134,24 @@ soak: quiet-build
 	  [ $$s -eq 0 ] || status=1; \
 	done; $(RIG) shutdown; exit $$status
 
-# Each build makes its own architecture's installer; the zip takes both builds.
-VERSION := $(shell sed -n 's/^set(KORVEX_VERSION \([0-9.]*\))$$/\1/p' $(ROOT)/tools/dist/CMakeLists.txt)
+# Each build makes its own architecture's installer; the zip takes both builds. The packages are
+# named with the driver's version, written once in the top CMakeLists.txt.
+VERSION := $(shell sed -n 's/^set(KORVEX_VERSION \([0-9.]*\))$$/\1/p' $(ROOT)/CMakeLists.txt)
+MSI_X86 := korvex-$(VERSION)-x86.msi
+MSI_X64 := korvex-$(VERSION)-x64.msi
+ZIP := korvex-$(VERSION).zip
+DEB := korvex-kxctl_$(VERSION)_$(shell dpkg --print-architecture).deb
 DIST := $(ROOT)/dist
 dist: build
 	@mkdir -p $(DIST)
-	@cp $(BUILD)/win32/dist/korvex-$(VERSION)-x86.msi $(BUILD)/win64/dist/korvex-$(VERSION)-x64.msi $(DIST)/
-	@bash $(ROOT)/tools/dist/mkdist.sh zip $(VERSION) $(BUILD)/win32 $(BUILD)/win64 \
-	  $(DIST)/korvex-$(VERSION).zip
+	@cp $(BUILD)/win32/dist/$(MSI_X86) $(BUILD)/win64/dist/$(MSI_X64) $(DIST)/
+	@bash $(ROOT)/tools/dist/mkdist.sh zip $(VERSION) $(BUILD)/win32 $(BUILD)/win64 $(DIST)/$(ZIP)
 	@bash $(ROOT)/tools/dist/deb/mkdeb.sh $(VERSION) $(LINUX)/kxctl/kxctl $(DIST) >/dev/null
-	@cd $(DIST) && ls -l korvex-$(VERSION)-x86.msi korvex-$(VERSION)-x64.msi korvex-$(VERSION).zip \
-	  korvex-kxctl_$(VERSION)_$$(dpkg --print-architecture).deb
+	@cd $(DIST) && ls -l $(MSI_X86) $(MSI_X64) $(ZIP) $(DEB)
+
+# The names make dist gives the packages.
+packages:
+	@echo $(MSI_X86) $(MSI_X64) $(ZIP) $(DEB)
 
 format:
 	@git ls-files '*.cpp' '*.h' '*.c' | xargs clang-format -i

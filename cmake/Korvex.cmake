@@ -144,3 +144,15 @@ function(korvex_add_typelib target idl)
   target_link_libraries(${target} PUBLIC uuid ole32 oleaut32)
   set(${target}_TLB ${out}/${name}.tlb PARENT_SCOPE)
 endfunction()
+
+# korvex_version_resource(<target> <version>)
+# The version resource in <target>'s resource script takes <version> (four numbers with dots),
+# written once in the top CMakeLists.txt: VERSION_NUMBERS for FILEVERSION and PRODUCTVERSION,
+# and VERSION_DOTTED, from which common/VersionText.h makes VERSION_TEXT for the strings.
+function(korvex_version_resource target version)
+  string(REPLACE "." "," numbers "${version}")
+  get_target_property(sources ${target} SOURCES)
+  list(FILTER sources INCLUDE REGEX "\\.rc$")
+  set_property(SOURCE ${sources} APPEND PROPERTY COMPILE_DEFINITIONS "VERSION_NUMBERS=${numbers}"
+                                                                     "VERSION_DOTTED=${version}")
+endfunction()

@@ -1,5 +1,6 @@
 #include "oleMain.h"
 
+#include <algorithm>
 #include <new>
 
 #include "AxFactory.h"
@@ -27,6 +28,17 @@ DWORD ScriptingSafetyOptions() {
     return chosen ? AX_SAFETY_OPTIONS : 0;
 }
 
+// Copies the ASCII text into target where target's buffer holds it, and empties target where
+// it does not; allocates nothing either way.
+template <class Text> void CopyInPlace(const std::string& ascii, Text& target) noexcept {
+    if (target.capacity() < ascii.size()) {
+        target.clear();
+        return;
+    }
+    target.resize(ascii.size());
+    std::copy(ascii.begin(), ascii.end(), target.begin());
+}
+
 // The argument read as unsigned, so that every negative value lies above any limit.
 void CheckUnsignedAtMost(LONG value, uint32_t limit) {
     if (static_cast<uint32_t>(value) > limit)
@@ -38,26 +50,56 @@ void CheckUnsignedAtMost(LONG value, uint32_t limit) {
 TSavolin::TSavolin(IUnknown* outer)
     : TAxDualControl<IKorvex>(outer, CLSID_Korvex, std::make_unique<TAxCtrl>(),
                               ScriptingSafetyOptions()),
-      Driver(std::make_unique<TDriver>()) {}
+      Driver(std::make_unique<TDriver>()) {
+    KeepSpareRoom();
+}
 
 TSavolin::~TSavolin() = default;
 
-HRESULT TSavolin::HandleMemberFailure(const EBaseError& failure) {
-    Driver->HandleError(failure);
+HRESULT TSavolin::HandleMemberFailure(const EBaseError& failure) noexcept {
+    try {
+        Driver->HandleError(failure);
+    } catch (const std::bad_alloc&) {
+        RecordOutOfMemory();
+    }
     return S_OK;
 }
 
-template <class Body> HRESULT TSavolin::Guard(Body&& body) {
+void TSavolin::RecordOutOfMemory() noexcept {
+    const EOutOfMemory failure; // its message is made in the string's own buffer
+    TDriver& driver = *Driver;
+    if (driver.ResultDescriptionW.capacity() < failure.Message.size())
+        driver.ResultDescriptionW.swap(spareRoom_);
+    driver.ResultCode = RESULT_FAILURE;
+    driver.ResultSystemCode = 0;
+    CopyInPlace(failure.Message, driver.ResultDescription);
+    CopyInPlace(failure.Message, driver.ResultDescriptionW);
+}
+
+void TSavolin::KeepSpareRoom() noexcept {
+    const size_t room = EOutOfMemory().Message.size();
+    if (spareRoom_.capacity() >= room)
+        return;
+    try {
+        spareRoom_.reserve(room);
+    } catch (const std::bad_alloc&) {
+        // Still none: the next shortage is recorded with what room there is.
+    }
+}
+
+template <class Body> HRESULT TSavolin::Guard(Body&& body) noexcept {
+    HRESULT hr = S_OK;
     try {
         body();
-        return S_OK;
     } catch (const EBaseError& failure) {
-        return HandleMemberFailure(failure);
+        hr = HandleMemberFailure(failure);
     } catch (const std::bad_alloc&) {
-        return HandleMemberFailure(EOutOfMemory());
+        RecordOutOfMemory();
     } catch (...) {
-        return ReportFailure(E_UNEXPECTED);
+        hr = ReportFailure(E_UNEXPECTED);
     }
+    KeepSpareRoom();
+    return hr;
 }
 
 template <class Body> HRESULT TSavolin::Method(LONG* value, Body&& body) {
@@ -216,12 +258,19 @@ HRESULT TSavolin::get_Version(BSTR* Value) {
     return GetText(Value, [] { return Cp1251ToWide(FileVersionText(ReadFileVersion())); });
 }
 
-void StartKorvexServer(HMODULE module) {
-    TAxServer& server = TAxServer::Instance();
-    server.Startup(module, "Addin");
+namespace {
+
+// The module's one class: the control Korvex, whose objects are TSavolin.
+void AddKorvexFactory() {
     TAxControlClass korvex{"TSavolin",  CLSID_Korvex,
                            IID_IKorvex, &AxCreateControl<TSavolin>,
                            1,           OLEMISC_INVISIBLEATRUNTIME,
                            L"Apartment"};
-    server.AddFactory(std::make_unique<TAxControlFactory>(korvex));
+    TAxServer::Instance().AddFactory(std::make_unique<TAxControlFactory>(korvex));
+}
+
+} // namespace
+
+HRESULT StartKorvexServer(HMODULE module) {
+    return TAxServer::Instance().Start(module, "Addin", &AddKorvexFactory);
 }

@@ -52,13 +52,20 @@ public:
     std::unique_ptr<TDriver> Driver;
 
 private:
-    // Records a failure that escaped a member's body in the engine's result; returns S_OK.
-    HRESULT HandleMemberFailure(const EBaseError& failure);
+    // Records a failure that escaped a member's body in the engine's result; returns S_OK. When
+    // the memory runs out while it records, the result is that instead.
+    HRESULT HandleMemberFailure(const EBaseError& failure) noexcept;
+    // Records -199 "Out of memory" without allocating: the text fits the narrow result's own
+    // buffer, and where the UTF-16 one has too little room the spare buffer takes its place.
+    void RecordOutOfMemory() noexcept;
+    // Gives the spare buffer room for that text again once it has been used, if memory allows.
+    void KeepSpareRoom() noexcept;
 
-    // The member guard: runs body; the program's failures go to HandleMemberFailure, any other
-    // exception gives E_UNEXPECTED with nothing recorded. Every failure HRESULT a member returns
-    // comes with a fresh error object (ReportFailure).
-    template <class Body> HRESULT Guard(Body&& body);
+    // The member guard: runs body; the program's failures go to HandleMemberFailure, the memory
+    // running out to RecordOutOfMemory, any other exception gives E_UNEXPECTED with nothing
+    // recorded. Every failure HRESULT a member returns comes with a fresh error object
+    // (ReportFailure).
+    template <class Body> HRESULT Guard(Body&& body) noexcept;
     // A method: Value := body's result code. When a failure escapes the body, Value still
     // receives the recorded code, so a late-bound caller never reads a failure as success.
     template <class Body> HRESULT Method(LONG* value, Body&& body);
@@ -68,8 +75,12 @@ private:
     // A setter of an unsigned field: a value above limit, or a negative one, is refused with
     // ERangeError before the field changes.
     template <class Field> HRESULT PutUnsigned(LONG value, uint32_t limit, Field& field);
+
+    // Room for the UTF-16 text of running out of memory, swapped in when the result has less.
+    std::wstring spareRoom_;
 };
 
-// Start-up of the server in module: the server name "Addin", the module's type library and the
-// factory of TSavolin. Raises std::runtime_error when they do not agree.
-void StartKorvexServer(HMODULE module);
+// Starts the server of module once, at the first call that needs it: the server name "Addin",
+// the module's type library and the factory of TSavolin. Returns S_OK once started, or the
+// start's failure (TAxServer::Start).
+HRESULT StartKorvexServer(HMODULE module);

@@ -12,11 +12,12 @@ namespace {
 constexpr SIZE INITIAL_SIZE{40, 40};
 constexpr UINT PICTURE_ID = 1;
 
+// A line through points in the system colour colourIndex. Painting allocates nothing: it runs
+// inside the window procedure and IViewObject::Draw, which nothing may leave by an exception.
 void Polyline(HDC dc, int colourIndex, std::initializer_list<POINT> points) {
     TGdiObject<HPEN> pen(CreatePen(PS_SOLID, 1, GetSysColor(colourIndex)));
     TGdiSelection selected(dc, pen.Get());
-    std::vector<POINT> line(points);
-    ::Polyline(dc, line.data(), static_cast<int>(line.size()));
+    ::Polyline(dc, points.begin(), static_cast<int>(points.size()));
 }
 
 // The palette of a picture's colour table, or null when it has none.

@@ -37,20 +37,24 @@ public:
     int32_t ToggleStatus() { return Call(&IKorvex::ToggleStatus); }
     int32_t GetDeviceMetrics() { return Call(&IKorvex::GetDeviceMetrics); }
 
-    // The properties the window uses, by their dispids in the type library Savolin: those that
-    // hold a number, and those that hold a text.
+    // The properties the window uses, by their dispids as the type library Savolin declares
+    // them: those that hold a number, and those that hold a text.
     enum TNumberProperty : DISPID {
-        DeviceNumber = 8,
-        DeviceSubType = 9,
-        DeviceType = 10,
-        PortNumber = 13,
-        ProtocolVersion = 14,
-        ReleStatus = 15,
-        ResultCode = 16,
-        SoftVersion = 18,
-        ToggleTime = 20,
+        DeviceNumber = DISPID_KORVEX_DEVICE_NUMBER,
+        DeviceSubType = DISPID_KORVEX_DEVICE_SUB_TYPE,
+        DeviceType = DISPID_KORVEX_DEVICE_TYPE,
+        PortNumber = DISPID_KORVEX_PORT_NUMBER,
+        ProtocolVersion = DISPID_KORVEX_PROTOCOL_VERSION,
+        ReleStatus = DISPID_KORVEX_RELE_STATUS,
+        ResultCode = DISPID_KORVEX_RESULT_CODE,
+        SoftVersion = DISPID_KORVEX_SOFT_VERSION,
+        ToggleTime = DISPID_KORVEX_TOGGLE_TIME,
     };
-    enum TTextProperty : DISPID { Input = 11, Output = 12, ResultDescription = 17 };
+    enum TTextProperty : DISPID {
+        Input = DISPID_KORVEX_INPUT,
+        Output = DISPID_KORVEX_OUTPUT,
+        ResultDescription = DISPID_KORVEX_RESULT_DESCRIPTION,
+    };
 
     // Properties through IDispatch::Invoke; a failed call raises EOleError.
     int32_t GetNumber(TNumberProperty property);

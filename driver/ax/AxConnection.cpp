@@ -1,7 +1,9 @@
 #include "AxConnection.h"
 
 #include <algorithm>
+#include <new>
 
+#include "AxGuard.h"
 #include "AxQuery.h"
 
 namespace {
@@ -9,12 +11,13 @@ namespace {
 // Enumerates one connection point. It holds a reference to the point, and so to the object.
 class TEnumOnePoint final : public IEnumConnectionPoints {
 public:
-    // Gives out a new enumerator of point that stands at position: E_POINTER without out.
+    // Gives out a new enumerator of point that stands at position: E_POINTER without out,
+    // E_OUTOFMEMORY when there is no memory for it.
     static HRESULT Make(IConnectionPoint* point, ULONG position, IEnumConnectionPoints** out) {
         if (!out)
             return E_POINTER;
-        *out = new TEnumOnePoint(point, position);
-        return S_OK;
+        *out = new (std::nothrow) TEnumOnePoint(point, position);
+        return *out ? S_OK : E_OUTOFMEMORY;
     }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
@@ -102,9 +105,11 @@ HRESULT TAxPropertyNotifyPoint::Advise(IUnknown* sink, DWORD* cookie) {
     TComPtr<IPropertyNotifySink> notifySink;
     if (FAILED(sink->QueryInterface(IID_IPropertyNotifySink, notifySink.PutVoid())))
         return CONNECT_E_CANNOTCONNECT;
-    connections_.push_back({nextCookie_, std::move(notifySink)});
-    *cookie = nextCookie_++;
-    return S_OK;
+    return AxGuard([&] {
+        connections_.push_back({nextCookie_, std::move(notifySink)});
+        *cookie = nextCookie_++;
+        return S_OK;
+    });
 }
 
 HRESULT TAxPropertyNotifyPoint::Unadvise(DWORD cookie) {

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cwchar>
+#include <new>
 #include <stdexcept>
 #include <string>
 
@@ -102,7 +103,7 @@ std::wstring FailureText(HRESULT failure) {
 
 } // namespace
 
-HRESULT TAxControl::ReportFailure(HRESULT failure) const {
+TComPtr<IErrorInfo> TAxControl::ErrorInfoOf(HRESULT failure) const {
     TComPtr<ICreateErrorInfo> created;
     TComPtr<IErrorInfo> info;
     if (SUCCEEDED(CreateErrorInfo(created.Put()))) {
@@ -113,6 +114,16 @@ HRESULT TAxControl::ReportFailure(HRESULT failure) const {
         created->SetSource(&source[0]);
         created->SetDescription(&description[0]);
         created->QueryInterface(IID_IErrorInfo, info.PutVoid());
+    }
+    return info;
+}
+
+HRESULT TAxControl::ReportFailure(HRESULT failure) const noexcept {
+    TComPtr<IErrorInfo> info;
+    try {
+        info = ErrorInfoOf(failure);
+    } catch (const std::bad_alloc&) {
+        // No memory for its texts.
     }
     // Without a new object the old one is at least taken away.
     SetErrorInfo(0, info.Get());

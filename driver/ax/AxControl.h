@@ -73,7 +73,7 @@ protected:
     // interface, the class's ProgID, the system's text for the code) and returns failure. A
     // member of the dual interface that fails says so through this, so a client that reads the
     // error information never reads one an earlier call left behind.
-    HRESULT ReportFailure(HRESULT failure) const;
+    HRESULT ReportFailure(HRESULT failure) const noexcept;
 
     // IDispatch of the dual interface.
     HRESULT DispatchTypeInfoCount(UINT* count);
@@ -81,6 +81,8 @@ protected:
     HRESULT DispatchIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, DISPID* ids);
 
 private:
+    // A new error object that describes failure; null when the system cannot make one.
+    TComPtr<IErrorInfo> ErrorInfoOf(HRESULT failure) const;
     // How many values the put of id takes; UINT_MAX when id has no put.
     UINT PutParameterCount(DISPID id) const;
 

@@ -194,8 +194,8 @@ HRESULT TAxEmbedding::OnAmbientPropertyChange(DISPID) {
     return S_OK;
 }
 
-HRESULT TAxEmbedding::FreezeEvents(BOOL freeze) {
-    eventsFrozen_ += freeze ? 1 : (eventsFrozen_ > 0 ? -1 : 0);
+HRESULT TAxEmbedding::FreezeEvents(BOOL) {
+    // The control fires no events, so there is nothing to hold back.
     return S_OK;
 }
 

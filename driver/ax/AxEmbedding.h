@@ -85,5 +85,4 @@ private:
     TComPtr<IOleInPlaceFrame> frame_;
     TComPtr<IOleInPlaceUIWindow> document_;
     bool uiActive_ = false;
-    LONG eventsFrozen_ = 0;
 };

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <new>
 #include <stdexcept>
 
 #include "AxQuery.h"
@@ -10,13 +11,14 @@
 #include "WinHolders.h"
 #include "WinText.h"
 
+namespace {
+
+// The text of message with %s replaced by name.
 std::string AxFormat(const char* message, const char* name) {
     char text[256];
     std::snprintf(text, sizeof text, message, name);
     return text;
 }
-
-namespace {
 
 // The default interface of a coclass, or IID_NULL when it names none.
 IID DefaultInterfaceOf(ITypeInfo* coclass) {
@@ -61,6 +63,21 @@ bool InteractiveWindowStation() {
     return station &&
            GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, nullptr) &&
            (flags.dwFlags & WSF_VISIBLE);
+}
+
+// A construction that failed: says why where someone can read it, since the caller only sees
+// E_UNEXPECTED. A box that cannot be made for want of memory is left out.
+void ShowConstructionFailure(const char* message) noexcept {
+    if (!InteractiveWindowStation())
+        return;
+    try {
+        std::string text = message;
+        if (!text.empty() && static_cast<unsigned char>(text.back()) > '.')
+            text += '.';
+        MessageBoxW(nullptr, Cp1251ToWide(text).c_str(), L"DAX Error",
+                    MB_OK | MB_ICONSTOP | MB_SETFOREGROUND);
+    } catch (const std::bad_alloc&) {
+    }
 }
 
 } // namespace
@@ -109,16 +126,12 @@ HRESULT STDMETHODCALLTYPE TAxControlFactory::CreateInstance(IUnknown* outer, REF
         return CLASS_E_NOAGGREGATION;
     try {
         return class_.create(outer, iid, out);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
     } catch (const std::exception& failure) {
-        // Construction failed: say why where someone can read it, since the caller only sees
-        // E_UNEXPECTED.
-        if (InteractiveWindowStation()) {
-            std::string text = failure.what();
-            if (!text.empty() && static_cast<unsigned char>(text.back()) > '.')
-                text += '.';
-            MessageBoxW(nullptr, Cp1251ToWide(text).c_str(), L"DAX Error",
-                        MB_OK | MB_ICONSTOP | MB_SETFOREGROUND);
-        }
+        ShowConstructionFailure(failure.what());
+        return E_UNEXPECTED;
+    } catch (...) {
         return E_UNEXPECTED;
     }
 }

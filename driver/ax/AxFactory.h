@@ -51,16 +51,14 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override;
     ULONG STDMETHODCALLTYPE Release() override;
     // IClassFactory. A construction that fails gives E_UNEXPECTED; where the process can show a
-    // window to a user, the "DAX Error" box first tells why.
+    // window to a user, the "DAX Error" box first tells why. One that runs out of memory gives
+    // E_OUTOFMEMORY, without a box.
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override;
     HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override;
 
     const CLSID& ClassId() const override { return class_.classId; }
-    const std::wstring& ClassName() const { return className_; }
-    const std::wstring& Description() const { return description_; }
     std::wstring ProgId() const override;
     DWORD MiscStatus() const override { return class_.miscStatus | AX_CONTROL_MISC_STATUS; }
-    const std::vector<TAxVerb>& Verbs() const { return verbs_; }
 
     // Writes the class's registry entries in order; raises std::runtime_error at the first
     // that fails, leaving those written.
@@ -84,6 +82,3 @@ private:
     std::wstring description_;
     std::vector<TAxVerb> verbs_;
 };
-
-// The text of message with %s replaced by name.
-std::string AxFormat(const char* message, const char* name);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "AxGuard.h"
 #include "AxTypeInfo.h"
 #include "AxWindow.h"
 #include "WinHolders.h"
@@ -105,9 +106,13 @@ std::vector<TAxPersistence::TBagProperty> TAxPersistence::BagProperties() const 
 HRESULT TAxPersistence::Load(IPropertyBag* bag, IErrorLog* log) {
     if (!bag)
         return E_POINTER;
+    return AxGuard([&] { return LoadBag(*bag, log); });
+}
+
+HRESULT TAxPersistence::LoadBag(IPropertyBag& bag, IErrorLog* log) {
     for (const TBagProperty& property : BagProperties()) {
         TVariant value;
-        if (FAILED(bag->Read(property.name.c_str(), value.Get(), log)))
+        if (FAILED(bag.Read(property.name.c_str(), value.Get(), log)))
             continue; // not in the bag: left as it is
         DISPID named = DISPID_PROPERTYPUT;
         DISPPARAMS params{value.Get(), &named, 1, 1};
@@ -122,13 +127,17 @@ HRESULT TAxPersistence::Load(IPropertyBag* bag, IErrorLog* log) {
 HRESULT TAxPersistence::Save(IPropertyBag* bag, BOOL clearDirty, BOOL) {
     if (!bag)
         return E_POINTER;
+    return AxGuard([&] { return SaveBag(*bag, clearDirty); });
+}
+
+HRESULT TAxPersistence::SaveBag(IPropertyBag& bag, BOOL clearDirty) {
     for (const TBagProperty& property : BagProperties()) {
         TVariant value;
         DISPPARAMS none{nullptr, nullptr, 0, 0};
         HRESULT hr = control_.DispatchInvoke(property.id, IID_NULL, DISPATCH_PROPERTYGET, &none,
                                              value.Get(), nullptr, nullptr);
         if (SUCCEEDED(hr))
-            hr = bag->Write(property.name.c_str(), value.Get());
+            hr = bag.Write(property.name.c_str(), value.Get());
         if (FAILED(hr))
             return hr;
     }

@@ -34,11 +34,13 @@ public:
     HRESULT STDMETHODCALLTYPE SaveCompleted(IStorage* storage) override;
     HRESULT STDMETHODCALLTYPE HandsOffStorage() override;
 
-    // IPersistPropertyBag
+    // IPersistPropertyBag; E_OUTOFMEMORY when the memory runs out on the way.
     HRESULT STDMETHODCALLTYPE Load(IPropertyBag* bag, IErrorLog* log) override;
     HRESULT STDMETHODCALLTYPE Save(IPropertyBag* bag, BOOL clearDirty, BOOL saveAll) override;
 
 private:
+    HRESULT LoadBag(IPropertyBag& bag, IErrorLog* log);
+    HRESULT SaveBag(IPropertyBag& bag, BOOL clearDirty);
     struct TBagProperty {
         DISPID id;
         std::wstring name;

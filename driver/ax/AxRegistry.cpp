@@ -146,16 +146,18 @@ private:
     const wchar_t* userRoot_;
 };
 
+// Made with the module, as the server state is (TAxServer::Instance tells why).
+TClassesRegistry systemRegistry(nullptr);
+TClassesRegistry userRegistry(L"Software\\Classes");
+
 } // namespace
 
 TAxRegistry& SystemRegistry() {
-    static TClassesRegistry registry(nullptr);
-    return registry;
+    return systemRegistry;
 }
 
 TAxRegistry& UserRegistry() {
-    static TClassesRegistry registry(L"Software\\Classes");
-    return registry;
+    return userRegistry;
 }
 
 TAxRegistry* RegistryNamed(const wchar_t* commandLine) {

@@ -4,12 +4,18 @@
 #include <stdexcept>
 
 #include "AxClassEntry.h"
+#include "AxGuard.h"
 #include "AxRegistry.h"
 #include "AxTypeInfo.h"
 
+// Made with the module, before DllMain runs, not as a static inside a function: the runtime
+// guards the first use of such a static with the posix thread library, which then makes data
+// for the calling thread (an event and a handle of the thread) that stays until the thread ends,
+// however often the module is loaded and unloaded meanwhile.
+TAxServer TAxServer::instance_;
+
 TAxServer& TAxServer::Instance() {
-    static TAxServer server;
-    return server;
+    return instance_;
 }
 
 TAxServer::TAxServer() = default;
@@ -35,6 +41,7 @@ private:
     Mode mode_;
 };
 
+// Raises std::runtime_error when the system cannot tell.
 std::wstring ModuleFileName(HMODULE module) {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
@@ -68,18 +75,51 @@ std::wstring NeutralLanguageKey(ITypeLib* library) {
     return L"TypeLib\\" + AxGuidText(attr.guid) + L"\\" + version + L"\\0\\" + kind;
 }
 
+// One caller's start: what it asks for, and the result when its own call ran the start.
+struct TStartRequest {
+    HMODULE module;
+    const char* serverName;
+    void (*addFactories)();
+    HRESULT result;
+};
+
 } // namespace
 
-void TAxServer::Startup(HMODULE module, const std::string& serverName) {
-    if (typeLib_)
-        throw std::runtime_error("The server is started already");
-    serverName_ = serverName;
-    module_ = module;
-    modulePath_ = ModuleFileName(module);
-    // The loader takes the first TYPELIB resource of a module given by its path.
-    HRESULT hr = LoadTypeLibEx(modulePath_.c_str(), REGKIND_NONE, typeLib_.Put());
+HRESULT TAxServer::Start(HMODULE module, const char* serverName, void (*addFactories)()) {
+    TStartRequest request{module, serverName, addFactories, E_UNEXPECTED};
+    return InitOnceExecuteOnce(&started_, &StartOnce, &request, nullptr) ? S_OK : request.result;
+}
+
+BOOL CALLBACK TAxServer::StartOnce(INIT_ONCE*, void* request, void**) {
+    auto& start = *static_cast<TStartRequest*>(request);
+    start.result = Instance().StartNow(start.module, start.serverName, start.addFactories);
+    // A failed start leaves the once unfinished, so the next caller runs it again.
+    return SUCCEEDED(start.result);
+}
+
+HRESULT TAxServer::StartNow(HMODULE module, const char* serverName, void (*addFactories)()) {
+    HRESULT hr = AxGuard([&] {
+        serverName_ = serverName;
+        modulePath_ = ModuleFileName(module);
+        // The loader takes the first TYPELIB resource of a module given by its path.
+        HRESULT loaded = LoadTypeLibEx(modulePath_.c_str(), REGKIND_NONE, typeLib_.Put());
+        if (SUCCEEDED(loaded))
+            addFactories();
+        return loaded;
+    });
     if (FAILED(hr))
-        throw std::runtime_error("The module's type library cannot be loaded");
+        Stop(false);
+    return hr;
+}
+
+void TAxServer::Stop(bool processTerminating) {
+    if (processTerminating) {
+        typeLib_.Detach();
+        return;
+    }
+    TLockHold hold(factoriesLock_, TLockHold::Exclusive);
+    factories_.clear();
+    typeLib_.Reset();
 }
 
 TComPtr<ITypeInfo> TAxServer::TypeInfoOf(REFGUID guid) const {
@@ -131,6 +171,14 @@ HRESULT TAxServer::CanUnloadNow() const {
 }
 
 HRESULT TAxServer::RegisterServer(TAxRegistry& registry) {
+    return AxGuard([&] { return RegisterNow(registry); });
+}
+
+HRESULT TAxServer::UnregisterServer(TAxRegistry& registry) {
+    return AxGuard([&] { return UnregisterNow(registry); });
+}
+
+HRESULT TAxServer::RegisterNow(TAxRegistry& registry) {
     if (!typeLib_)
         return E_FAIL;
     // The help folder is the module's folder with its final backslash.
@@ -144,14 +192,14 @@ HRESULT TAxServer::RegisterServer(TAxRegistry& registry) {
     try {
         for (const auto& factory : factories_)
             factory->Register(registry);
-    } catch (const std::exception&) {
+    } catch (const std::runtime_error&) {
         // "Error creating system registry entry": what was written stays.
         return E_FAIL;
     }
     return S_OK;
 }
 
-HRESULT TAxServer::UnregisterServer(TAxRegistry& registry) {
+HRESULT TAxServer::UnregisterNow(TAxRegistry& registry) {
     if (!typeLib_)
         return E_FAIL;
     std::wstring neutral = NeutralLanguageKey(typeLib_.Get());

@@ -1,6 +1,7 @@
 // The server state of an in-process ActiveX server: one set per loaded module. The name, the
-// module and the type library are set once at start-up, under the loader, and only read after;
-// the two counts change atomically from any apartment.
+// module, the type library and the factories are set once, at the first call that needs them,
+// and only read after until the module is unloaded; the two counts change atomically from any
+// apartment.
 #pragma once
 
 #include <windows.h>
@@ -22,12 +23,18 @@ public:
     TAxServer(const TAxServer&) = delete;
     TAxServer& operator=(const TAxServer&) = delete;
 
-    // Names the server, then loads the module's own type library (resource TYPELIB 1) and keeps
-    // it until unload. The name comes first: it is fixed once a type library is loaded.
-    // Raises std::runtime_error when the type library cannot be loaded.
-    void Startup(HMODULE module, const std::string& serverName);
+    // Starts the server of module once: names it, loads the module's own type library (resource
+    // TYPELIB 1), which it keeps until Stop, and has addFactories enter the module's factories.
+    // The name comes first: it is fixed once a type library is loaded. Threads that call at once
+    // wait for the one that starts it. Returns S_OK once started; the loader's failure when the
+    // type library cannot be loaded, E_OUTOFMEMORY, or E_UNEXPECTED when addFactories raised
+    // (a class that its type information does not describe). A start that failed leaves
+    // nothing behind, and the next call tries again.
+    HRESULT Start(HMODULE module, const char* serverName, void (*addFactories)());
+    // At unload: the factories go and the type library is released. When the process is
+    // terminating the type library is left to the system, whose loader may be gone already.
+    void Stop(bool processTerminating);
 
-    HMODULE Module() const { return module_; }
     // The module's full path as the system reports it for the loaded module.
     const std::wstring& ModulePath() const { return modulePath_; }
     const std::string& ServerName() const { return serverName_; }
@@ -39,7 +46,6 @@ public:
     // Live objects plus outstanding server locks.
     void ObjectCreated() { InterlockedIncrement(&objectCount_); }
     void ObjectDestroyed() { InterlockedDecrement(&objectCount_); }
-    LONG ObjectCount() const { return objectCount_; }
     // A server lock counts as an object. Unlock takes back one outstanding lock and answers
     // whether there was one: an unlock without a lock must not count the objects down.
     void Lock();
@@ -53,7 +59,8 @@ public:
     // The factory of classId, or null.
     TAxClassEntry* FactoryOf(REFCLSID classId);
 
-    // The four exports' bodies.
+    // The exports' bodies, for a started server. Registration and unregistration give
+    // E_OUTOFMEMORY when the memory runs out on the way.
     HRESULT GetClassObject(REFCLSID classId, REFIID iid, void** out);
     HRESULT CanUnloadNow() const;
     // Registers the type library with the system, then its path under language 0 as well (what
@@ -66,8 +73,13 @@ public:
 private:
     TAxServer();
     ~TAxServer();
+    static TAxServer instance_;
+    static BOOL CALLBACK StartOnce(INIT_ONCE* once, void* request, void** context);
+    HRESULT StartNow(HMODULE module, const char* serverName, void (*addFactories)());
+    HRESULT RegisterNow(TAxRegistry& registry);
+    HRESULT UnregisterNow(TAxRegistry& registry);
 
-    HMODULE module_ = nullptr;
+    INIT_ONCE started_ = INIT_ONCE_STATIC_INIT;
     std::wstring modulePath_;
     std::string serverName_;
     TComPtr<ITypeLib> typeLib_;

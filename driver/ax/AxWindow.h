@@ -72,7 +72,8 @@ protected:
     // The window class: the derived class fills in name, style and cursor.
     virtual void DescribeClass(WNDCLASSEXW& windowClass) const = 0;
     virtual DWORD WindowStyle() const = 0;
-    // Paints the whole control at (0, 0) in its current size.
+    // Paints the whole control at (0, 0) in its current size. It runs inside the window
+    // procedure and IViewObject::Draw, so it raises nothing.
     virtual void Paint(HDC dc) = 0;
     // The palette the control's pictures need, or null.
     virtual HPALETTE Palette() const { return nullptr; }

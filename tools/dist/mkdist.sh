@@ -11,10 +11,10 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 kit=$root/tools/dist
 
-# Text for Windows: CR LF line ends; the Russian read-me as UTF-8 with a byte order mark, so
-# Notepad reads it right whatever the system's code page.
-crlf() { sed 's/\r$//; s/$/\r/' "$1" >"$2"; }
-crlf_bom() { { printf '\xEF\xBB\xBF'; sed 's/\r$//; s/$/\r/' "$1"; } >"$2"; }
+# Text for Windows, from standard input to standard output: CR LF line ends, and @VERSION@ as
+# the version given, for a text that names it.
+#   crlf [VERSION]
+crlf() { sed "s/@VERSION@/${1:-}/g; s/\r\$//; s/\$/\r/"; }
 
 # The files that do not depend on the architecture.
 stage_common() {
@@ -27,11 +27,13 @@ stage_common() {
   cp "$root/docs/IKorvex.md" "$dir/docs/"
 }
 
-# The read-me of a layout: "" for the zip's, "installed-" for the installer's folder.
+# The read-me of a layout, "" for the zip's and "installed-" for the installer's folder, naming
+# the package's version. The Russian one is UTF-8 with a byte order mark, so Notepad reads it
+# right whatever the system's code page.
 stage_readme() {
-  local dir=$1 kind=$2
-  crlf "$kit/readme-${kind}en.txt" "$dir/readme-en.txt"
-  crlf_bom "$kit/readme-${kind}ru.txt" "$dir/readme-ru.txt"
+  local dir=$1 kind=$2 version=$3
+  crlf "$version" <"$kit/readme-${kind}en.txt" >"$dir/readme-en.txt"
+  { printf '\xEF\xBB\xBF'; crlf "$version" <"$kit/readme-${kind}ru.txt"; } >"$dir/readme-ru.txt"
 }
 
 stage_binaries() {
@@ -54,7 +56,7 @@ make_msi() {
   rm -rf "$stage"
   stage_binaries "$stage" "$build"
   stage_common "$stage" "$build"
-  stage_readme "$stage" installed-
+  stage_readme "$stage" installed- "$version"
   # The Start-menu entry's icon: Quintor's own, as its build makes it.
   cp "$build/testapp/quintor32.ico" "$stage/Quintor.ico"
   local next
@@ -73,10 +75,10 @@ make_zip() {
   stage_binaries "$work/$top/x86" "$build32"
   stage_binaries "$work/$top/x64" "$build64"
   stage_common "$work/$top" "$build32"
-  stage_readme "$work/$top" ""
+  stage_readme "$work/$top" "" "$version"
   # cmd reads a script in the console's code page: 866, the one of a Russian Windows.
   iconv -f UTF-8 -t CP866 "$kit/register.cmd" | sed 's/\r$//; s/$/\r/' >"$work/$top/register.cmd"
-  crlf "$kit/unregister.cmd" "$work/$top/unregister.cmd"
+  crlf <"$kit/unregister.cmd" >"$work/$top/unregister.cmd"
   (cd "$work" && TZ=UTC zip -q -X -r "$out" "$top")
   rm -rf "$work"
 }

@@ -34,7 +34,7 @@ goto for_this_user
 echo Administrator rights are needed. Windows will ask for them now.
 echo Нужны права администратора. Сейчас Windows запросит их.
 rem The script's path and options travel in variables, and cmd gets them back inside one more
-rem pair of quotes (/s), so a folder such as "korvex-1.2.0.5 (1)" keeps its quotes.
+rem pair of quotes (/s), so a folder such as "korvex-<version> (1)" keeps its quotes.
 set "KORVEX_SCRIPT=%~f0"
 set "KORVEX_OPTIONS=%undo% /elevated"
 "%SystemRoot%\System32\WindowsPowerShell\v1.0\powershell.exe" -NoProfile -ExecutionPolicy Bypass -Command "$q = [char]34; try { $p = Start-Process -FilePath $env:ComSpec -ArgumentList ('/s /c ' + $q + $q + $env:KORVEX_SCRIPT + $q + ' ' + $env:KORVEX_OPTIONS + $q) -Verb RunAs -Wait -PassThru; exit $p.ExitCode } catch { exit 1223 }" 2>nul

@@ -2,10 +2,10 @@
 """Writes the assembly manifest that lets programs use Korvex.dll without registration.
 
 The class, library and interface identifiers and the coclass name come from the type library's
-IDL source, the assembly version from the DLL's version resource, so the manifest cannot drift
-from the library it describes.
+IDL source, the assembly version is the one the build gives the DLL's version resource, so the
+manifest cannot drift from the library it describes.
 
-    mkmanifest.py IDL RC SERVER_NAME x86|amd64 OUT
+    mkmanifest.py IDL VERSION SERVER_NAME x86|amd64 OUT
 """
 import re
 import sys
@@ -37,14 +37,7 @@ def attribute(attributes, name):
     return match.group(1).strip()
 
 
-def file_version(rc):
-    match = re.search(r"^FILEVERSION\s+(\d+)\s*,\s*(\d+)\s*,\s*(\d+)\s*,\s*(\d+)", rc, re.M)
-    if not match:
-        sys.exit("mkmanifest: no FILEVERSION in the resource script")
-    return ".".join(match.groups())
-
-
-def manifest(idl, rc, server, arch):
+def manifest(idl, version, server, arch):
     library = coclass = None
     interfaces = []
     for attributes, kind, name in declarations(idl):
@@ -60,7 +53,7 @@ def manifest(idl, rc, server, arch):
     lines = [
         '<?xml version="1.0" encoding="UTF-8" standalone="yes"?>',
         '<assembly xmlns="urn:schemas-microsoft-com:asm.v1" manifestVersion="1.0">',
-        f'  <assemblyIdentity type="win32" name="Korvex" version="{file_version(rc)}"'
+        f'  <assemblyIdentity type="win32" name="Korvex" version="{version}"'
         f' processorArchitecture="{arch}"/>',
         '  <file name="Korvex.dll">',
         f'    <comClass clsid="{braced(attribute(coclass[0], "uuid"))}"'
@@ -79,15 +72,14 @@ def manifest(idl, rc, server, arch):
 
 
 def main():
-    if len(sys.argv) != 6 or sys.argv[4] not in ("x86", "amd64"):
+    if (len(sys.argv) != 6 or sys.argv[4] not in ("x86", "amd64")
+            or not re.fullmatch(r"\d+\.\d+\.\d+\.\d+", sys.argv[2])):
         sys.exit(__doc__.strip().splitlines()[-1])
-    idl_path, rc_path, server, arch, out = sys.argv[1:]
+    idl_path, version, server, arch, out = sys.argv[1:]
     with open(idl_path, encoding="utf-8") as f:
         idl = f.read()
-    with open(rc_path, encoding="ascii", errors="replace") as f:
-        rc = f.read()
     with open(out, "w", encoding="utf-8", newline="") as f:
-        f.write(manifest(idl, rc, server, arch))
+        f.write(manifest(idl, version, server, arch))
 
 
 if __name__ == "__main__":
