@@ -1,7 +1,5 @@
 #include "untError.h"
 
-#include <cerrno>
-
 #include "untConst.h"
 
 namespace {
@@ -9,15 +7,9 @@ namespace {
 #ifdef _WIN32
 constexpr wchar_t kOSErrorFrame[] = L"Win32 Error.  Code: ";
 constexpr wchar_t kUnknownOSError[] = L"A Win32 API function failed";
-TSystemCode LastOSError() {
-    return GetLastError();
-}
 #else
 constexpr wchar_t kOSErrorFrame[] = L"System Error.  Code: ";
 constexpr wchar_t kUnknownOSError[] = L"A call to an OS function failed";
-TSystemCode LastOSError() {
-    return errno;
-}
 #endif
 
 } // namespace
@@ -42,6 +34,3 @@ void RaiseDriverError(int code, const std::string& message, unsigned long system
     throw EDriverError(code, message, systemCode);
 }
 
-void RaiseLastOSError() {
-    throw EOSError(LastOSError());
-}

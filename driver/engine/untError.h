@@ -76,9 +76,6 @@ public:
 [[noreturn]] void RaiseDriverError(int code, const std::string& message,
                                    unsigned long systemCode = 0);
 
-// Raises EOSError for the calling thread's last system error number.
-[[noreturn]] void RaiseLastOSError();
-
 // The message of an EOSError for errorCode, as wide text: on Windows "Win32 Error.  Code: %d.\n"
 // and the system's text, on POSIX systems "System Error.  Code: %d.\n" and strerror's text; for
 // error number 0 a text that says a system call failed.
