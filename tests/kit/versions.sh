@@ -2,7 +2,7 @@
 # The versions written once in the top CMakeLists.txt are the ones the build gives out: the
 # driver's is Korvex.dll's file version, its Version property, Korvex.manifest's assembly
 # version, kxctl's file version and the installer's ProductVersion, and it names the packages
-# make dist makes (the zip's among them); Quintor's is its file version and its manifest's.
+# make dist makes (the zip's and kxctl's Debian package among them); Quintor's is its file version and its manifest's.
 #   versions.sh RIG VERINFO_EXE BUILD_DIR MSI KORVEX_VERSION QUINTOR_VERSION
 set -euo pipefail
 rig=$1 verinfo=$2 build=$3 msi=$4 korvex=$5 quintor=$6
@@ -33,8 +33,8 @@ expect "kxctl's file version" "$korvex" "$(info file "$build/kxctl/kxctl.exe")"
 expect "the installer's ProductVersion" "$korvex" \
   "$(msiinfo export "$msi" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductVersion" { print $2 }')"
 packages=$(env -u MAKEFLAGS -u MAKELEVEL make -s --no-print-directory -C "$root" packages)
-expect "the packages of make dist" "korvex-$korvex-x86.msi korvex-$korvex-x64.msi korvex-$korvex.zip" \
-  "$packages"
+expect "the packages of make dist" "korvex-$korvex-x86.msi korvex-$korvex-x64.msi korvex-$korvex.zip \
+korvex-kxctl_${korvex}_$(dpkg --print-architecture).deb" "$packages"
 case " $packages " in
   *" $(basename "$msi") "*) passed=$((passed + 1)) ;;
   *) echo "FAILED: the build's installer $(basename "$msi") is not among them"; failed=$((failed + 1)) ;;
