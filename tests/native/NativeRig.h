@@ -1,5 +1,5 @@
-// What the native tests share: waiting for a condition, the time since a moment, a
-// pseudo-terminal of the test's own, and a piece of a test run as another user.
+// What the native tests share: a port's time-outs in words, waiting for a condition, the time since
+// a moment, a pseudo-terminal of the test's own, and a piece of a test run as another user.
 #pragma once
 
 #include <fcntl.h>
@@ -18,8 +18,17 @@
 #include <thread>
 
 #include "PosixHolders.h"
+#include "untComm.h"
 
 namespace native {
+
+// A port's time-outs as one line: read interval, per byte, read constant, write per byte, write
+// constant.
+inline std::string Describe(const TCommTimeouts& t) {
+    return std::to_string(t.ReadInterval) + " " + std::to_string(t.ReadTotalMultiplier) + " " +
+           std::to_string(t.ReadTotalConstant) + " " + std::to_string(t.WriteTotalMultiplier) +
+           " " + std::to_string(t.WriteTotalConstant);
+}
 
 using Clock = std::chrono::steady_clock;
 

@@ -18,15 +18,9 @@
 namespace {
 
 using namespace expected;
+using native::Describe;
 using native::MsSince;
 using native::WaitUntil;
-
-// Read interval, per byte, read constant, write per byte, write constant.
-std::string Describe(const TCommTimeouts& t) {
-    return std::to_string(t.ReadInterval) + " " + std::to_string(t.ReadTotalMultiplier) + " " +
-           std::to_string(t.ReadTotalConstant) + " " + std::to_string(t.WriteTotalMultiplier) +
-           " " + std::to_string(t.WriteTotalConstant);
-}
 
 // A port that notes every read-total constant it is given.
 class TNotingComm : public TComm {

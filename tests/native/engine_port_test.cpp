@@ -20,15 +20,9 @@
 namespace {
 
 using namespace expected;
+using native::Describe;
 using native::MsSince;
 using native::TTestTerminal;
-
-// Read interval, per byte, read constant, write per byte, write constant.
-std::string Describe(const TCommTimeouts& t) {
-    return std::to_string(t.ReadInterval) + " " + std::to_string(t.ReadTotalMultiplier) + " " +
-           std::to_string(t.ReadTotalConstant) + " " + std::to_string(t.WriteTotalMultiplier) +
-           " " + std::to_string(t.WriteTotalConstant);
-}
 
 class Port : public ::testing::Test {
 protected:
