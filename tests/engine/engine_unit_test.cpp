@@ -249,7 +249,7 @@ TEST(PauseClock, HighResolutionWhereTheSystemHasItAndEitherWaitsThePause) {
         TPauseClock clock(timer);
         const TPauseClock::TExchange exchange(clock);
         for (uint32_t ms : {20u, 30u}) {
-            const LARGE_INTEGER start = Now();
+            const double start = Now();
             clock.Wait(ms);
             const double elapsed = MsSince(start);
             EXPECT_GE(elapsed, ms - 0.5) << ms;

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "ExpectedTexts.h"
+#include "DecodedFields.h"
 #include "EnvNumber.h"
 #include "SimControl.h"
 #include "untDriver.h"
@@ -46,30 +47,6 @@ public:
         return part;
     }
 };
-
-// The fields an answer may change.
-struct Decoded {
-    uint8_t releStatus, type, subType, protocol, soft;
-    uint16_t number;
-    bool operator==(const Decoded& o) const {
-        return releStatus == o.releStatus && type == o.type && subType == o.subType &&
-               protocol == o.protocol && soft == o.soft && number == o.number;
-    }
-};
-
-Decoded FieldsOf(const TDriver& d) {
-    return {d.ReleStatus,      d.DeviceType,  d.DeviceSubType,
-            d.ProtocolVersion, d.SoftVersion, d.DeviceNumber};
-}
-
-void SetFields(TDriver& d, const Decoded& f) {
-    d.ReleStatus = f.releStatus;
-    d.DeviceType = f.type;
-    d.DeviceSubType = f.subType;
-    d.ProtocolVersion = f.protocol;
-    d.SoftVersion = f.soft;
-    d.DeviceNumber = f.number;
-}
 
 uint8_t Xor(const Bytes& bytes) {
     uint8_t x = 0;

@@ -1,5 +1,5 @@
-// What the native tests share: a port's time-outs in words, waiting for a condition, the time since
-// a moment, a pseudo-terminal of the test's own, and a piece of a test run as another user.
+// What the native tests share: a port's time-outs in words, a pseudo-terminal of the test's own,
+// and a piece of a test run as another user.
 #pragma once
 
 #include <fcntl.h>
@@ -9,13 +9,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <stdexcept>
 #include <string>
-#include <thread>
 
 #include "PosixHolders.h"
 #include "untComm.h"
@@ -28,23 +26,6 @@ inline std::string Describe(const TCommTimeouts& t) {
     return std::to_string(t.ReadInterval) + " " + std::to_string(t.ReadTotalMultiplier) + " " +
            std::to_string(t.ReadTotalConstant) + " " + std::to_string(t.WriteTotalMultiplier) +
            " " + std::to_string(t.WriteTotalConstant);
-}
-
-using Clock = std::chrono::steady_clock;
-
-inline double MsSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-// Whether condition came true within boundMs; asks again every millisecond.
-inline bool WaitUntil(const std::function<bool()>& condition, double boundMs = 10000) {
-    const Clock::time_point start = Clock::now();
-    while (!condition()) {
-        if (MsSince(start) > boundMs)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
 }
 
 // A pseudo-terminal that the test holds: the engine opens its slave as the port, the test

@@ -15,13 +15,13 @@
 
 #include "ExpectedTexts.h"
 #include "NativeRig.h"
+#include "TestClock.h"
 #include "untDriver.h"
 
 namespace {
 
 using namespace expected;
 using native::Describe;
-using native::MsSince;
 using native::TTestTerminal;
 
 class Port : public ::testing::Test {
@@ -160,12 +160,12 @@ TEST(PortReads, EndAsWindowsReadTimeoutsEndThem) {
         comm.SetTimeouts(c.constant);
         terminal.Send(c.sent);
         // The bytes are in the terminal's queue before the read begins.
-        ASSERT_TRUE(native::WaitUntil([&] {
+        ASSERT_TRUE(WaitUntil([&] {
             int queued = -1;
             return ioctl(comm.Handle.Get(), FIONREAD, &queued) == 0 &&
                    queued == static_cast<int>(std::string(c.sent).size());
         }));
-        const auto start = native::Clock::now();
+        const auto start = Now();
         EXPECT_EQ(c.sent, comm.Read(4));
         const double ms = MsSince(start);
         // The clock ticks to the nanosecond, so a deadline is never met early.
@@ -181,7 +181,7 @@ TEST_F(Port, WriteThatThePortDoesNotTakeInTimeFails) {
     driver.SetTimeout(5);
     ASSERT_EQ(0, driver.Connect());
     terminal.FillQueue();
-    const auto start = native::Clock::now();
+    const auto start = Now();
     try {
         driver.Comm->Write(driver.BuildFrame("y"));
         FAIL() << "nothing raised";

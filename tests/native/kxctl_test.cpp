@@ -23,6 +23,7 @@
 #include "PosixHolders.h"
 #include "PosixText.h"
 #include "SimControl.h"
+#include "TestClock.h"
 
 extern char** environ;
 
@@ -145,7 +146,7 @@ TEST_F(KxctlNative, APortHeldOrMissingGivesTwoWithTheSystemsReason) {
     Outcome first, second;
     board.setDelay(300); // the first holds the port while the second tries it
     std::thread holder([&] { first = Kxctl({"--port", kDevice, "--timeout", "500", "status"}); });
-    ASSERT_TRUE(native::WaitUntil([&] { return !board.frames().empty(); }));
+    ASSERT_TRUE(WaitUntil([&] { return !board.frames().empty(); }));
     second = Kxctl({"--port", kDevice, "status"});
     holder.join();
     EXPECT_EQ(first.exit, 0);

@@ -256,7 +256,7 @@ TEST_F(BoardTest, PacesItsOutputAtNineSixHundredBaud) {
     board.fault("garbage 200");
     port.setTimeouts(100, 500);
     port.send(kGetStatus);
-    LARGE_INTEGER start = Now();
+    const double start = Now();
     std::string wire = port.read(200);
     double readMs = MsSince(start);
     ASSERT_EQ(200u, wire.size());
