@@ -1,6 +1,7 @@
 // How fast the engine talks to the board, measured against a reference that makes the same
-// Win32 calls in the same order with the same pauses, in the same run, on the same open port.
-// What the engine adds beyond the calls it has to make shows as a ratio above 1.
+// system calls in the same order with the same pauses, in the same run, on the same open port
+// (BenchReference.h). What the engine adds beyond the calls it has to make shows as a ratio
+// above 1. One source for every system.
 //
 // Three figures:
 //   1. the median time of each command, engine beside reference (goal: ratio at most 1.01);
@@ -8,18 +9,12 @@
 //      30 ms + (Timeout + 4 ms) for the header that never comes;
 //   3. the delay from the answer's last byte leaving the simulated board to the call returning
 //      (goal: under 1 ms).
-#include <windows.h>
-
-#include <mmsystem.h>
-
-#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "BenchStats.h"
+#include "BenchReference.h"
 #include "SimControl.h"
 #include "untConst.h"
 #include "untDriver.h"
@@ -28,128 +23,8 @@ namespace {
 
 constexpr int kRuns = 41;       // a GetStatus exchange takes about 60 ms: 41 x 2 x 4 in ~25 s
 constexpr int kSilentRuns = 15; // each of these waits out the time-outs, about 160 ms
-constexpr int kPings = 3;       // clock comparisons after each call; the quickest one counts
 constexpr double kByteMs = 10.0 * 1000.0 / 9600.0; // 8N1: ten bits a byte
 constexpr uint8_t kPattern = 0x21;
-
-double qpcFrequency() {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return static_cast<double>(f.QuadPart);
-}
-
-const double kTicksPerNs = qpcFrequency() / 1e9;
-
-// Wine's performance counter and the board's CLOCK_MONOTONIC may tick alike, but nothing
-// promises a common origin, so both are kept apart and compared only through the board.
-long long qpcNs() {
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<long long>(static_cast<double>(t.QuadPart) / kTicksPerNs);
-}
-
-// Where the time of one reference exchange goes, call by call.
-enum Step {
-    kPurge,
-    kClearRts,
-    kPause20,
-    kWrite,
-    kPause30,
-    kSetRts,
-    kReadHeader,
-    kReadRest,
-    kSteps
-};
-const char* const kStepNames[kSteps] = {"PurgeComm", "CLRRTS", "pause 20",   "WriteFile",
-                                        "pause 30",  "SETRTS", "ReadFile 4", "ReadFile L+1"};
-using Steps = std::vector<double>[kSteps];
-
-class Stamp {
-public:
-    explicit Stamp(Steps* steps) : steps_(steps), last_(steps ? qpcNs() : 0) {}
-    void next() {
-        if (!steps_)
-            return;
-        long long now = qpcNs();
-        (*steps_)[step_++].push_back(static_cast<double>(now - last_) / 1e6);
-        last_ = now;
-    }
-
-private:
-    Steps* steps_;
-    long long last_;
-    int step_ = 0;
-};
-
-// The reference: the exchange written out as bare Win32 calls, with the engine's pauses and
-// read sizes and nothing else (no framing objects, no dumps, no decoding, no exceptions). It
-// runs on the engine's own handle: the port opens exclusively, and sharing it also gives both
-// the very same line settings and time-outs. Its pauses are timed by a clock of the engine's
-// kind: on a high-resolution waitable timer where the system has one, else by Sleep with the
-// timer resolution raised to 1 ms for the exchange. Returns whether a whole answer came.
-class Reference {
-public:
-    Reference(HANDLE handle, DWORD timeout) : handle_(handle), timeout_(timeout) {}
-
-    const char* timer() const {
-        return clock_.Timer() == TPauseTimer::HighResolution ? "a high-resolution waitable timer"
-                                                             : "Sleep at a raised timer resolution";
-    }
-
-    // With steps given, the time of each call is noted as well; the timed comparison runs
-    // without them, so the reference makes no call the engine does not make.
-    bool exchange(const std::string& frame, Steps* steps = nullptr) {
-        const TPauseClock::TExchange held(clock_);
-        return exchangeAt(frame, steps);
-    }
-
-    // The toggle command reads with a longer total time-out, and gives the port's own back.
-    bool toggle(const std::string& frame, DWORD toggleTime) {
-        setTimeouts(toggleTime + 100);
-        bool ok = exchange(frame);
-        setTimeouts(timeout_);
-        return ok;
-    }
-
-private:
-    bool exchangeAt(const std::string& frame, Steps* steps) {
-        Stamp stamp(steps);
-        PurgeComm(handle_, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
-        stamp.next();
-        EscapeCommFunction(handle_, CLRRTS);
-        stamp.next();
-        clock_.Wait(20);
-        stamp.next();
-        DWORD written = 0;
-        WriteFile(handle_, frame.data(), static_cast<DWORD>(frame.size()), &written, nullptr);
-        stamp.next();
-        clock_.Wait(30);
-        stamp.next();
-        EscapeCommFunction(handle_, SETRTS);
-        stamp.next();
-        char header[4];
-        DWORD got = 0;
-        ReadFile(handle_, header, 4, &got, nullptr);
-        stamp.next();
-        if (got < 4)
-            return false;
-        DWORD rest = static_cast<unsigned char>(header[3]) + 1u;
-        char body[256];
-        DWORD more = 0;
-        ReadFile(handle_, body, rest, &more, nullptr);
-        stamp.next();
-        return more == rest;
-    }
-
-    void setTimeouts(DWORD readTotalConstant) {
-        COMMTIMEOUTS t{timeout_, 1, readTotalConstant, timeout_, 0};
-        SetCommTimeouts(handle_, &t);
-    }
-
-    HANDLE handle_;
-    DWORD timeout_;
-    TPauseClock clock_;
-};
 
 // One timed call and, when asked, when its answer's last byte left the board.
 struct Sample {
@@ -159,39 +34,27 @@ struct Sample {
     bool ok = false;
 };
 
-// The board's clock cannot be read from here. Right after a call returns we ask the board for
-// its time; the board reads its clock about half a round trip after we sent the question. The
-// quickest of a few round trips gives the board's clock at a known moment of ours (the middle
-// of that round trip) to within half of it, which places our return moment on the board's
-// clock. The board writes each byte once its line time is over and stamps the last one as it
-// writes it, so the difference is what comes after the line time: the host's and ours.
+// The board writes each byte once its line time is over and stamps the last one as it writes
+// it, so the difference between that stamp and our return, placed on the board's clock, is what
+// comes after the line time: the host's and ours.
 Sample timed(sim::SimControl& board, const std::function<bool()>& call, bool delay) {
     if (delay)
         board.clearRecords();
     Sample s;
-    long long start = qpcNs();
+    const long long start = NowNs();
     s.ok = call();
-    long long end = qpcNs();
+    const long long end = NowNs();
     s.ms = static_cast<double>(end - start) / 1e6;
     if (!delay)
         return s;
-    long long bestRtt = -1, offset = 0;
-    for (int i = 0; i < kPings; ++i) {
-        long long sent = qpcNs();
-        long long boardNs = board.nowNs();
-        long long back = qpcNs();
-        if (bestRtt < 0 || back - sent < bestRtt) {
-            bestRtt = back - sent;
-            offset = boardNs - (sent + back) / 2;
-        }
-    }
-    s.pingMs = static_cast<double>(bestRtt) / 1e6;
+    const TBoardClock clock = ReadBoardClock(board);
+    s.pingMs = 2 * clock.HalfRoundTripMs;
     auto answers = board.answers();
     if (answers.empty()) {
         s.ok = false;
         return s;
     }
-    s.afterLastByteMs = static_cast<double>(end + offset - answers.back().endNs) / 1e6;
+    s.afterLastByteMs = static_cast<double>(end + clock.OffsetNs - answers.back().endNs) / 1e6;
     return s;
 }
 
@@ -230,13 +93,12 @@ int main() {
         board.setStatus(kPattern);
 
         TDriver driver;
-        driver.SetPortNumber(sim::SimControl::comPort());
+        UseTheBoardsPort(driver);
         if (driver.Connect() != 0) {
-            std::printf("COM%d: %s\n", sim::SimControl::comPort(),
-                        driver.ResultDescription.c_str());
+            std::printf("%s: %s\n", PortName(driver).c_str(), driver.ResultDescription.c_str());
             return 1;
         }
-        Reference ref(driver.Comm->Handle, driver.GetTimeout());
+        TReference ref(*driver.Comm);
         driver.ReleStatus = kPattern;
         driver.ToggleTime = 0;
 
@@ -249,7 +111,7 @@ int main() {
         std::vector<Command> commands;
         commands.push_back({"GetStatus",
                             [&] { return driver.GetStatus() == 0; },
-                            [&] { return ref.exchange(getStatus); },
+                            [&] { return ref.Exchange(getStatus); },
                             {},
                             {}});
         commands.push_back({"SetStatus",
@@ -257,12 +119,12 @@ int main() {
                                 driver.ReleStatus = kPattern;
                                 return driver.SetStatus() == 0;
                             },
-                            [&] { return ref.exchange(setStatus); },
+                            [&] { return ref.Exchange(setStatus); },
                             {},
                             {}});
         commands.push_back({"GetDeviceMetrics",
                             [&] { return driver.GetDeviceMetrics() == 0; },
-                            [&] { return ref.exchange(metrics); },
+                            [&] { return ref.Exchange(metrics); },
                             {},
                             {}});
         commands.push_back({"ToggleStatus",
@@ -270,7 +132,7 @@ int main() {
                                 driver.ReleStatus = kPattern;
                                 return driver.ToggleStatus() == 0;
                             },
-                            [&] { return ref.toggle(toggle, 0); },
+                            [&] { return ref.Toggle(toggle, 0); },
                             {},
                             {}});
 
@@ -280,9 +142,9 @@ int main() {
             c.reference();
         }
 
-        std::printf("engine benchmark: simulated board on COM%d, 9600 baud, %d runs each, "
+        std::printf("engine benchmark: simulated board on %s, 9600 baud, %d runs each, "
                     "engine and reference alternating;\npauses on %s\n\n",
-                    sim::SimControl::comPort(), kRuns, ref.timer());
+                    PortName(driver).c_str(), kRuns, ref.Timer());
 
         // Engine and reference take turns, and which goes first swaps every run, so a slow
         // drift of the host or of the board weighs on both alike.
@@ -310,14 +172,14 @@ int main() {
                 } else {
                     // The reference's read comes back short: that is the expected outcome here.
                     silentR.add(timed(
-                        board, [&] { return !ref.exchange(getStatus); }, false));
+                        board, [&] { return !ref.Exchange(getStatus); }, false));
                 }
             }
         }
         // Untimed as a whole: where a silent exchange spends its time, call by call.
         Steps steps;
         for (int run = 0; run < kSilentRuns; ++run)
-            ref.exchange(getStatus, &steps);
+            ref.Exchange(getStatus, &steps);
         board.fault("none");
 
         bool allMet = true;
@@ -343,9 +205,9 @@ int main() {
         allMet = allMet && silentMet;
         std::printf("\n2. GetStatus with the board silent (Timeout %.0f ms, %d runs each)\n",
                     timeout, kSilentRuns);
-        std::printf("   bound 20 + 30 + (Timeout + 4) + write = %.0f + %.3f (WriteFile, median)"
+        std::printf("   bound 20 + 30 + (Timeout + 4) + write = %.0f + %.3f (%s, median)"
                     " = %.3f ms\n",
-                    fixedMs, writeMs, boundMs);
+                    fixedMs, writeMs, kStepNames[kWrite], boundMs);
         std::printf("   (with the frame's full line time, %.3f ms, as the write: %.3f ms)\n",
                     frameLineMs, fixedMs + frameLineMs);
         std::printf("   %-17s %9s %9s %9s  %-8s %s\n", "", "median", "bound", "ratio", "<=1",
@@ -377,9 +239,9 @@ int main() {
             std::printf("   %-17s %9.3f %9.3f %9.3f  %-8s %.3f\n", c.name, e, r, e - r,
                         verdict(met), Median(c.e.ping) / 2);
         }
-        std::printf("   The board's clock is read after each call; the quickest of %d round trips"
-                    " places the\n   return on it, to within half that round trip.\n",
-                    kPings);
+        std::printf("   The board's clock is read after each call; where it is not ours, the"
+                    " quickest of a few\n   round trips places the return on it, to within half"
+                    " that round trip.\n");
 
         std::printf("\n%s\n", allMet ? "all goals met" : "some goals MISSED (see above)");
         return 0;

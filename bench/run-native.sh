@@ -9,4 +9,4 @@ rig=$root/tools/rig.sh
 link=${KORVEX_BUILD:-$root/build}/rig/bench-native.tty
 trap '"$rig" stop bench-native' EXIT
 "$rig" board bench-native "$link" 47108
-KORVEX_SIM_DEVICE=$link KORVEX_SIM_CONTROL=47108 "$rig" native "$build/bench/engine_bench_native"
+KORVEX_SIM_DEVICE=$link KORVEX_SIM_CONTROL=47108 "$rig" native "$build/bench/engine_bench"
