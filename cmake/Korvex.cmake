@@ -54,30 +54,30 @@ endfunction()
 # Builds a GoogleTest program and registers it with CTest, run under Wine.
 # BOARD puts the test behind the simulated-board fixture of this architecture.
 function(korvex_add_wine_test)
-  cmake_parse_arguments(T "BOARD" "NAME" "SOURCES;LIBS" ${ARGN})
-  korvex_add_googletest()
-  add_executable(${T_NAME} ${T_SOURCES})
-  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} gtest_main gtest)
-  target_include_directories(${T_NAME} PRIVATE ${CMAKE_SOURCE_DIR}/tests/common)
-  add_test(NAME ${T_NAME} COMMAND ${T_NAME} --gtest_color=no)
-  set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "${KORVEX_SIM_ENV}" TIMEOUT 600)
-  if(T_BOARD)
-    set_tests_properties(${T_NAME} PROPERTIES FIXTURES_REQUIRED board RESOURCE_LOCK board)
-  endif()
+  korvex_add_gtest(RUN "" ENV "${KORVEX_SIM_ENV}" ${ARGN})
 endfunction()
 
 # korvex_add_native_test(NAME <name> SOURCES <files...> [LIBS <libs...>] [BOARD])
 # Builds a native GoogleTest program and registers it with CTest, run through the rig.
 # BOARD puts the test behind the native simulated board's fixture.
 function(korvex_add_native_test)
-  cmake_parse_arguments(T "BOARD" "NAME" "SOURCES;LIBS" ${ARGN})
+  korvex_add_gtest(RUN "${KORVEX_NATIVE_RUN};native" ENV "${KORVEX_NATIVE_ENV}" ${ARGN})
+endfunction()
+
+# What both kinds share: the program, its registration started by RUN (Wine is the emulator of
+# a cross build) with ENV, and the board's fixture.
+function(korvex_add_gtest)
+  cmake_parse_arguments(T "BOARD" "NAME" "SOURCES;LIBS;RUN;ENV" ${ARGN})
   korvex_add_googletest()
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} gtest_main gtest)
   target_include_directories(${T_NAME} PRIVATE ${CMAKE_SOURCE_DIR}/tests/common)
-  add_test(NAME ${T_NAME} COMMAND ${KORVEX_NATIVE_RUN} native $<TARGET_FILE:${T_NAME}>
-                                   --gtest_color=no)
-  set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "${KORVEX_NATIVE_ENV}" TIMEOUT 600)
+  if(T_RUN)
+    add_test(NAME ${T_NAME} COMMAND ${T_RUN} $<TARGET_FILE:${T_NAME}> --gtest_color=no)
+  else()
+    add_test(NAME ${T_NAME} COMMAND ${T_NAME} --gtest_color=no)
+  endif()
+  set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "${T_ENV}" TIMEOUT 600)
   if(T_BOARD)
     set_tests_properties(${T_NAME} PROPERTIES FIXTURES_REQUIRED board RESOURCE_LOCK board)
   endif()

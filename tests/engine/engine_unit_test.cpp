@@ -1,4 +1,4 @@
-// The relay board link without a board: result texts, failure texts, frames and dumps, the
+// The relay board link without a board: failure texts, frames and dumps, the
 // result bookkeeping of HandleError, and a port that does not exist.
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -20,15 +20,6 @@ std::string Bytes(std::initializer_list<int> values) {
     for (int v : values)
         bytes += static_cast<char>(v);
     return bytes;
-}
-
-TEST(ResultTexts, StringTableHoldsTheTextsOfCodesZeroToMinusFive) {
-    const std::string texts[] = {kNoError,  kNoLink, kPortUnavailable,
-                                 kPortBusy, kBadCrc, kBadLength};
-    for (int code = 0; code >= -5; --code) {
-        EXPECT_EQ(texts[-code], ResultText(code)) << code;
-        EXPECT_EQ(Wide(texts[-code]), ResultTextW(code)) << code;
-    }
 }
 
 TEST(Win32ErrorText, RealOsFailureGivesNumberLineFeedAndTrimmedSystemText) {

@@ -1,6 +1,5 @@
-// The relay board link's texts on this system, without a board: the result texts from the
-// string table compiled in, code page 1251 both ways, the system's failure text, and the
-// result bookkeeping of a fresh engine and of HandleError.
+// The relay board link's texts on this system, without a board: code page 1251 both ways, the
+// system's failure text, and the result bookkeeping of a fresh engine and of HandleError.
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -15,16 +14,6 @@
 namespace {
 
 using namespace expected;
-
-TEST(ResultTexts, CompiledStringTableHoldsTheTextsOfCodesZeroToMinusFive) {
-    const std::string texts[] = {kNoError,  kNoLink, kPortUnavailable,
-                                 kPortBusy, kBadCrc, kBadLength};
-    for (int code = 0; code >= -5; --code) {
-        EXPECT_EQ(texts[-code], ResultText(code)) << code;
-        EXPECT_EQ(Wide(texts[-code]), ResultTextW(code)) << code;
-    }
-    EXPECT_EQ("", ResultText(-6));
-}
 
 // Every byte reads as the C library's own table of the code page has it, and goes back to the
 // same byte. 0x98, which the code page leaves unassigned (iconv refuses it), stands for U+0098.
