@@ -45,7 +45,7 @@ void ReadArguments(KxRequest& request, const std::vector<std::wstring>& words) {
 // The value of the option at args[i] ("--name VALUE" or "--name=VALUE"), or nothing when args[i]
 // is another option; steps i over the value.
 bool OptionValue(const std::vector<std::wstring>& args, size_t& i, const std::wstring& name,
-                 const wchar_t* needs, std::wstring& value) {
+                 const std::wstring& needs, std::wstring& value) {
     const std::wstring& arg = args[i];
     if (arg.rfind(name + L"=", 0) == 0) {
         value = arg.substr(name.size() + 1);
@@ -80,6 +80,8 @@ KxRequest ParseCommandLine(const std::vector<std::wstring>& args) {
     KxRequest request;
     std::vector<std::wstring> words;
     bool portsGiven = false;
+    const std::wstring portNeeds = std::wstring(L"a ") + kPortNoun;
+    const std::wstring portListNeeds = L"a list of " + std::wstring(kPortNoun) + L"s";
     for (size_t i = 0; i < args.size(); ++i) {
         const std::wstring& arg = args[i];
         std::wstring value;
@@ -89,10 +91,10 @@ KxRequest ParseCommandLine(const std::vector<std::wstring>& args) {
             request.json = true;
         } else if (arg == L"--verbose" || arg == L"-v") {
             request.verbose = true;
-        } else if (OptionValue(args, i, L"--port", kPortNeeds, value)) {
+        } else if (OptionValue(args, i, L"--port", portNeeds, value)) {
             request.port = PortNamed(value);
             request.portGiven = true;
-        } else if (OptionValue(args, i, L"--ports", kPortListNeeds, value)) {
+        } else if (OptionValue(args, i, L"--ports", portListNeeds, value)) {
             request.ports = PortsNamed(value);
             portsGiven = true;
         } else if (OptionValue(args, i, L"--board", L"a device number", value)) {

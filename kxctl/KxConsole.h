@@ -8,8 +8,16 @@
 #include <string>
 #include <vector>
 
-void WriteOut(const std::wstring& text);
-void WriteErr(const std::wstring& text);
+enum class KxStream { Out, Err };
+// Writes text to the standard output or the standard error, as the system takes it.
+void WriteTo(KxStream stream, const std::wstring& text);
+
+inline void WriteOut(const std::wstring& text) {
+    WriteTo(KxStream::Out, text);
+}
+inline void WriteErr(const std::wstring& text) {
+    WriteTo(KxStream::Err, text);
+}
 
 // The program, given its arguments after its name; returns the exit code.
 int KxctlMain(const std::vector<std::wstring>& args);

@@ -5,9 +5,8 @@
 
 #include "KxUtf8.h"
 
-namespace {
-
-void Write(int fd, const std::wstring& text) {
+void WriteTo(KxStream stream, const std::wstring& text) {
+    const int fd = stream == KxStream::Out ? STDOUT_FILENO : STDERR_FILENO;
     const std::string bytes = ToUtf8(text);
     for (size_t done = 0; done < bytes.size();) {
         const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
@@ -15,16 +14,6 @@ void Write(int fd, const std::wstring& text) {
             return; // a closed pipe: nobody reads any more
         done += static_cast<size_t>(n);
     }
-}
-
-} // namespace
-
-void WriteOut(const std::wstring& text) {
-    Write(STDOUT_FILENO, text);
-}
-
-void WriteErr(const std::wstring& text) {
-    Write(STDERR_FILENO, text);
 }
 
 int main(int argc, char** argv) {

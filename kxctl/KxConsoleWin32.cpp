@@ -4,10 +4,8 @@
 
 #include "WinText.h"
 
-namespace {
-
-void Write(DWORD which, const std::wstring& text) {
-    HANDLE handle = GetStdHandle(which);
+void WriteTo(KxStream stream, const std::wstring& text) {
+    HANDLE handle = GetStdHandle(stream == KxStream::Out ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE || text.empty())
         return;
     DWORD mode = 0, written = 0;
@@ -26,16 +24,6 @@ void Write(DWORD which, const std::wstring& text) {
         codePage = GetOEMCP();
     const std::string bytes = WideToCodePage(lines, codePage);
     WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-}
-
-} // namespace
-
-void WriteOut(const std::wstring& text) {
-    Write(STD_OUTPUT_HANDLE, text);
-}
-
-void WriteErr(const std::wstring& text) {
-    Write(STD_ERROR_HANDLE, text);
 }
 
 int wmain(int argc, wchar_t** argv) {

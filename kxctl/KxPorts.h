@@ -17,9 +17,9 @@ struct KxPort {
     std::wstring byId;                // the device's stable name, /dev/serial/by-id/...; or empty
 };
 
-// What --port and --ports take, for the usage errors: "a COM port number", ...
-extern const wchar_t kPortNeeds[];
-extern const wchar_t kPortListNeeds[];
+// What a port is called in the usage errors: --port needs "a COM port number", --ports "a list
+// of COM port numbers".
+extern const wchar_t kPortNoun[];
 // The words of --help on them: what --port takes ("N"), its line and that of --ports, and a
 // port for the examples.
 extern const wchar_t kPortValue[];

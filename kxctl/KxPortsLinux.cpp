@@ -16,8 +16,7 @@
 #include "PosixText.h"
 #include "untConst.h"
 
-const wchar_t kPortNeeds[] = L"a device path";
-const wchar_t kPortListNeeds[] = L"a list of device paths";
+const wchar_t kPortNoun[] = L"device path";
 const wchar_t kPortValue[] = L"DEVICE";
 const wchar_t kPortHelp[] =
     L"  --port DEVICE the board's serial device, e.g. /dev/ttyUSB0 or a name under\n"

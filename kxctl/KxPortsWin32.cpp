@@ -10,8 +10,7 @@
 #include "KxArguments.h"
 #include "WinHolders.h"
 
-const wchar_t kPortNeeds[] = L"a COM port number";
-const wchar_t kPortListNeeds[] = L"a list of COM port numbers";
+const wchar_t kPortNoun[] = L"COM port number";
 const wchar_t kPortValue[] = L"N";
 const wchar_t kPortHelp[] = L"  --port N      the board's COM port number (default 1: COM1)\n";
 const wchar_t kPortListHelp[] =

@@ -260,6 +260,7 @@ const UsageCase kBadArguments[] = {
     {L"--port 0 status", "the port must be 1 to 2147483647, not '0'"},
     {L"--port=x status", "the port must be 1 to 2147483647, not 'x'"},
     {L"status --port", "--port needs a COM port number"},
+    {L"find --ports", "--ports needs a list of COM port numbers"},
     {L"--frobnicate status", "unknown option '--frobnicate'"},
     {L"--board 7 --port 3 status", "--board and --port cannot be used together"},
     {L"--port 3 find", "'find' takes --ports, not --port"},

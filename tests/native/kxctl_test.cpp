@@ -160,11 +160,22 @@ TEST_F(KxctlNative, APortHeldOrMissingGivesTwoWithTheSystemsReason) {
 }
 
 TEST_F(KxctlNative, APortIsADevicePathNotANumber) {
-    Outcome run = Kxctl({"--port", "3", "status"});
-    EXPECT_EQ(run.exit, 3);
-    EXPECT_EQ(run.err, "kxctl: the port is a device path such as /dev/ttyUSB0 or a name under "
-                       "/dev/serial/by-id, not '3'; 'kxctl ports' lists this system's ports\n"
-                       "Try 'kxctl --help'.\n");
+    const struct {
+        std::vector<std::string> args;
+        std::string message;
+    } cases[] = {
+        {{"--port", "3", "status"},
+         "the port is a device path such as /dev/ttyUSB0 or a name under /dev/serial/by-id, not "
+         "'3'; 'kxctl ports' lists this system's ports"},
+        {{"status", "--port"}, "--port needs a device path"},
+        {{"find", "--ports"}, "--ports needs a list of device paths"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        Outcome run = Kxctl(c.args);
+        EXPECT_EQ(run.exit, 3);
+        EXPECT_EQ(run.err, "kxctl: " + c.message + "\nTry 'kxctl --help'.\n");
+    }
     EXPECT_TRUE(board.frames().empty());
 }
 
