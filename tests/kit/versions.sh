@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The versions written once in the top CMakeLists.txt are the ones the build gives out: the
 # driver's is Korvex.dll's file version, its Version property, Korvex.manifest's assembly
-# version, kxctl's file version and the installer's ProductVersion, and it names the packages
-# make dist makes (the zip's and kxctl's Debian package among them); Quintor's is its file version and its manifest's.
+# version, kxctl's file version, the installer's ProductVersion and the version the integrators'
+# reference gives, and it names the packages make dist makes (the zip's and kxctl's Debian
+# package among them); Quintor's is its file version and its manifest's.
 #   versions.sh RIG VERINFO_EXE BUILD_DIR MSI KORVEX_VERSION QUINTOR_VERSION
 set -euo pipefail
 rig=$1 verinfo=$2 build=$3 msi=$4 korvex=$5 quintor=$6
@@ -39,6 +40,12 @@ case " $packages " in
   *" $(basename "$msi") "*) passed=$((passed + 1)) ;;
   *) echo "FAILED: the build's installer $(basename "$msi") is not among them"; failed=$((failed + 1)) ;;
 esac
+
+# The integrators' reference ships in the zip and the installers as it is written; of the
+# assemblies its manifest examples name, only Korvex's version is the driver's.
+expect "the driver's version in docs/IKorvex.md" "$korvex" \
+  "$(sed '/assemblyIdentity/{/name="Korvex"/!d}' "$root/docs/IKorvex.md" |
+    grep -o '[0-9]\+\.[0-9]\+\.[0-9]\+\.[0-9]\+' | sort -u | paste -sd' ')"
 
 exe=$build/testapp/Quintor.exe
 expect "Quintor's file version" "$quintor" "$(info file "$exe")"

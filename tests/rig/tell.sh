@@ -2,7 +2,8 @@
 # The board's control channel from the shell, and the board's stop: "rig.sh tell" succeeds only
 # when the board finished its reply with "ok", and fails saying why otherwise (a refused command,
 # no board on the port, a board that does not answer); a board told to stop by SIGTERM goes at
-# once, its COM link with it, however often it is started and stopped.
+# once, its COM link with it, however often it is started and stopped, and also when the signal
+# comes while it sets up.
 #   tell.sh RIG BOARDSIM
 set -uo pipefail
 rig=$1 boardsim=$2
@@ -74,6 +75,27 @@ for round in $(seq 20); do
   fi
 done
 [ $gone = yes ] && passed=$((passed + 1))
+
+# A stop that comes while the board sets up: its ready file is a FIFO, so it waits there with its
+# COM link made until the test reads it. The signal is kept until the loop's first wait, where
+# the board goes as it should, link and all, instead of dying with the link left behind.
+control=$(free_port)
+rm -f "$work/ready"
+mkfifo "$work/ready"
+"$boardsim" --link "$work/com" --control "$control" --lines-dir "$work" --ready "$work/ready" \
+  </dev/null >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 200); do [ -L "$work/com" ] && break; sleep 0.05; done
+kill -TERM "${pids[-1]}"
+cat "$work/ready" >/dev/null
+wait "${pids[-1]}"
+rc=$?
+if [ $rc = 0 ] && [ ! -e "$work/com" ] && [ ! -L "$work/com" ]; then
+  passed=$((passed + 1))
+else
+  echo "FAILED: a stop while the board set up: exit $rc, link $([ -L "$work/com" ] && echo left || echo gone)"
+  failed=$((failed + 1))
+fi
 
 echo "$passed passed, $failed failed"
 [ $failed -eq 0 ]

@@ -39,12 +39,17 @@ Simulator::Simulator(const Options& opt)
     writeReadyFile(opt.ready, line_.terminalPath());
 }
 
-void Simulator::run() {
+void Simulator::holdStopSignals() {
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGTERM);
     sigaddset(&stopSignals, SIGINT);
-    sigprocmask(SIG_BLOCK, &stopSignals, &waitMask_);
+    sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
+}
+
+void Simulator::run() {
+    holdStopSignals();
+    sigprocmask(SIG_BLOCK, nullptr, &waitMask_);
     sigdelset(&waitMask_, SIGTERM);
     sigdelset(&waitMask_, SIGINT);
     while (!stop_) {

@@ -22,8 +22,13 @@ public:
     // Up and on the line: the ready file, if asked for, names the terminal.
     explicit Simulator(const Options& opt);
 
-    // Serves until a stop is asked for. SIGTERM and SIGINT are held back outside the wait, so one
-    // that comes between the test of the stop flag and the wait ends the wait at once instead of
+    // Holds SIGTERM and SIGINT back from now on; they come through only while run() waits. Called
+    // before the board is made, so a stop that comes while it sets up waits for the first wait
+    // instead of ending the program with its COM port's link and line socket left behind.
+    static void holdStopSignals();
+
+    // Serves until a stop is asked for. The stop signals being held outside the wait, one that
+    // comes between the test of the stop flag and the wait ends the wait at once instead of
     // waiting for the next deadline.
     void run();
     // Safe from a signal handler.

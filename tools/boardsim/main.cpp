@@ -29,13 +29,16 @@ void onSignal(int) {
 
 int main(int argc, char** argv) {
     boardsim::Options opt = boardsim::parseOptions(argc, argv);
-    boardsim::Simulator sim(opt);
-    g_sim = &sim;
+    // Held from here, a stop signal reaches the handler only in the loop's wait, by when the
+    // board it stops is made.
+    boardsim::Simulator::holdStopSignals();
     struct sigaction sa {};
     sa.sa_handler = onSignal;
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
     signal(SIGPIPE, SIG_IGN);
+    boardsim::Simulator sim(opt);
+    g_sim = &sim;
     sim.run();
     return 0;
 }
