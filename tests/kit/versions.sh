@@ -2,8 +2,8 @@
 # The versions written once in the top CMakeLists.txt are the ones the build gives out: the
 # driver's is Korvex.dll's file version, its Version property, Korvex.manifest's assembly
 # version, kxctl's file version, the installer's ProductVersion and the version the integrators'
-# reference gives, and it names the packages make dist makes (the zip's and kxctl's Debian
-# package among them); Quintor's is its file version and its manifest's.
+# reference and the read-me give, and it names the packages make dist makes (the zip's and kxctl's Debian
+# package among them); Quintor's is its file version, its manifest's and the read-me's.
 #   versions.sh RIG VERINFO_EXE BUILD_DIR MSI KORVEX_VERSION QUINTOR_VERSION
 set -euo pipefail
 rig=$1 verinfo=$2 build=$3 msi=$4 korvex=$5 quintor=$6
@@ -46,6 +46,11 @@ esac
 expect "the driver's version in docs/IKorvex.md" "$korvex" \
   "$(sed '/assemblyIdentity/{/name="Korvex"/!d}' "$root/docs/IKorvex.md" |
     grep -o '[0-9]\+\.[0-9]\+\.[0-9]\+\.[0-9]\+' | sort -u | paste -sd' ')"
+# The read-me names the packages and the programs by their versions too (and the loopback
+# address, which is none).
+expect "the versions README.md gives" "$(printf '%s\n' "$korvex" "$quintor" | sort -u | paste -sd' ')" \
+  "$(grep -o '[0-9]\+\.[0-9]\+\.[0-9]\+\.[0-9]\+' "$root/README.md" | grep -vx '127\.0\.0\.1' |
+    sort -u | paste -sd' ')"
 
 exe=$build/testapp/Quintor.exe
 expect "Quintor's file version" "$quintor" "$(info file "$exe")"
