@@ -2,8 +2,9 @@
 # The versions written once in the top CMakeLists.txt are the ones the build gives out: the
 # driver's is Korvex.dll's file version, its Version property, Korvex.manifest's assembly
 # version, kxctl's file version, the installer's ProductVersion and the version the integrators'
-# reference and the read-me give, and it names the packages make dist makes (the zip's and kxctl's Debian
-# package among them); Quintor's is its file version, its manifest's and the read-me's.
+# reference and the read-me give, and it names the packages make dist makes (the zip's and
+# kxctl's Debian package among them); Quintor's is its file version, its manifest's and the
+# read-me's.
 #   versions.sh RIG VERINFO_EXE BUILD_DIR MSI KORVEX_VERSION QUINTOR_VERSION
 set -euo pipefail
 rig=$1 verinfo=$2 build=$3 msi=$4 korvex=$5 quintor=$6
