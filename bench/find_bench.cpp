@@ -34,12 +34,12 @@ int main() {
     int failures = 0;
     for (int run = 0; run < kRuns; ++run) {
         double start = NowUs() / 1000;
-        KxStep step = KxBoard(ports.front(), kDefaultTimeoutMs).GetDeviceMetrics();
+        KxStep step = KxBoard(ports.front(), TComm::DefaultTimeout).GetDeviceMetrics();
         oneMs.push_back(NowUs() / 1000 - start);
         failures += StateOf(step) != KxState::Silent;
 
         start = NowUs() / 1000;
-        const std::vector<KxProbe> probes = ProbePorts(ports, kDefaultTimeoutMs);
+        const std::vector<KxProbe> probes = ProbePorts(ports, TComm::DefaultTimeout);
         allMs.push_back(NowUs() / 1000 - start);
         for (const KxProbe& probe : probes)
             failures += probe.state != KxState::Silent;

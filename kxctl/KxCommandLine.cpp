@@ -145,11 +145,12 @@ std::wstring UsageText() {
            L"                (something that is not the board) or failed\n"
            L"\n"
            L"Options:\n" +
-           kPortHelp +
+           PortHelp() +
            L"  --board N     the board whose own device number is N (see find), on whatever\n"
            L"                port it is\n" +
-           kPortListHelp +
-           L"  --timeout MS  the read time-out in milliseconds (default 100), for slow adapters\n"
+           kPortListHelp + L"  --timeout MS  the read time-out in milliseconds (default " +
+           std::to_wstring(TComm::DefaultTimeout) +
+           L"), for slow adapters\n"
            L"  --json        print the result as one JSON object\n"
            L"  --verbose     also print each driver call with the frames sent and received\n"
            L"  --help        print this text\n"

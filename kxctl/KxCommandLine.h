@@ -8,11 +8,9 @@
 
 #include "KxArguments.h"
 #include "KxPorts.h"
+#include "untComm.h"
 
 enum class KxCommand { None, On, Off, Pulse, AllOff, Status, Metrics, Set, Ports, Find };
-
-// The driver's read time-out, as the control's.
-constexpr uint32_t kDefaultTimeoutMs = 100;
 
 struct KxRequest {
     KxCommand command = KxCommand::None;
@@ -21,10 +19,10 @@ struct KxRequest {
     bool portGiven = false;
     long board = -1;           // --board: the device number of the board to switch; -1 for none
     std::vector<KxPort> ports; // --ports: the ports to ask, in order; empty for the system's
-    uint32_t timeoutMs = kDefaultTimeoutMs;
-    int relay = 0;    // 1..8 for on, off and pulse
-    long pulseMs = 0; // 1..65535 for pulse
-    int pattern = 0;  // 0..255 for set
+    uint32_t timeoutMs = TComm::DefaultTimeout; // the driver's read time-out, as the control's
+    int relay = 0;                              // 1..8 for on, off and pulse
+    long pulseMs = 0;                           // 1..65535 for pulse
+    int pattern = 0;                            // 0..255 for set
     bool json = false;
     bool verbose = false;
     bool help = false;

@@ -20,10 +20,10 @@ struct KxPort {
 // What a port is called in the usage errors: --port needs "a COM port number", --ports "a list
 // of COM port numbers".
 extern const wchar_t kPortNoun[];
-// The words of --help on them: what --port takes ("N"), its line and that of --ports, and a
-// port for the examples.
+// The words of --help on them: what --port takes ("N"), its line (with the driver's default
+// port) and that of --ports, and a port for the examples.
 extern const wchar_t kPortValue[];
-extern const wchar_t kPortHelp[];
+std::wstring PortHelp();
 extern const wchar_t kPortListHelp[];
 extern const wchar_t kPortExample[];
 
@@ -31,7 +31,7 @@ extern const wchar_t kPortExample[];
 // helps; empty where there is nothing to add.
 std::wstring PortFailureNote(long code, unsigned long systemCode);
 
-// The port a command uses when none is named: the driver's default.
+// The port a command uses when none is named: the driver's default (TComm's).
 KxPort DefaultPort();
 
 // The port that an argument of --port names; raises KxUsageError for one that names none.

@@ -14,13 +14,11 @@
 #include "KxArguments.h"
 #include "KxUtf8.h"
 #include "PosixText.h"
+#include "untComm.h"
 #include "untConst.h"
 
 const wchar_t kPortNoun[] = L"device path";
 const wchar_t kPortValue[] = L"DEVICE";
-const wchar_t kPortHelp[] =
-    L"  --port DEVICE the board's serial device, e.g. /dev/ttyUSB0 or a name under\n"
-    L"                /dev/serial/by-id (default /dev/ttyS0)\n";
 const wchar_t kPortListHelp[] =
     L"  --ports LIST  the devices find and --board ask, separated by commas (default: every\n"
     L"                port of 'ports')\n";
@@ -169,9 +167,15 @@ std::vector<KxPort> ListPorts() {
     return ListPortsUnder("");
 }
 
+std::wstring PortHelp() {
+    return L"  --port DEVICE the board's serial device, e.g. /dev/ttyUSB0 or a name under\n"
+           L"                /dev/serial/by-id (default " +
+           DefaultPort().name + L")\n";
+}
+
 KxPort DefaultPort() {
     KxPort port;
-    port.name = L"/dev/ttyS0";
+    port.name = FromUtf8(TComm::DefaultDevicePath);
     return port;
 }
 

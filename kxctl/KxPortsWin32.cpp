@@ -9,10 +9,10 @@
 
 #include "KxArguments.h"
 #include "WinHolders.h"
+#include "untComm.h"
 
 const wchar_t kPortNoun[] = L"COM port number";
 const wchar_t kPortValue[] = L"N";
-const wchar_t kPortHelp[] = L"  --port N      the board's COM port number (default 1: COM1)\n";
 const wchar_t kPortListHelp[] =
     L"  --ports LIST  the ports find and --board ask, e.g. 3,5,9-12 (default: every port\n"
     L"                of 'ports')\n";
@@ -141,8 +141,14 @@ std::vector<KxPort> ListPorts() {
     return ports;
 }
 
+std::wstring PortHelp() {
+    const KxPort port = DefaultPort();
+    return L"  --port N      the board's COM port number (default " + std::to_wstring(port.number) +
+           L": " + port.name + L")\n";
+}
+
 KxPort DefaultPort() {
-    return Com(1);
+    return Com(TComm::DefaultPortNumber);
 }
 
 KxPort PortNamed(const std::wstring& argument) {

@@ -152,13 +152,22 @@ public:
 #else
     TDescriptor Handle; // the terminal's descriptor, none while closed
 #endif
-    uint32_t Timeout = 100;
+    // The defaults of a new port, which callers that name no port or time-out take as well.
+    static constexpr uint32_t DefaultTimeout = 100;
+#ifdef _WIN32
+    static constexpr uint32_t DefaultPortNumber = 1;
+#else
+    // The first serial port, as COM1 is on Windows.
+    static constexpr const char* DefaultDevicePath = "/dev/ttyS0";
+#endif
+
+    uint32_t Timeout = DefaultTimeout;
     uint32_t BaudRate = 9600;
 #ifdef _WIN32
-    uint32_t PortNumber = 1;
+    uint32_t PortNumber = DefaultPortNumber;
 #else
-    // The device the next open uses; the first serial port by default, as COM1 is on Windows.
-    std::string DevicePath = "/dev/ttyS0";
+    // The device the next open uses.
+    std::string DevicePath = DefaultDevicePath;
     TCommTimeouts Timeouts; // as SetTimeouts last set them
 #endif
     TPauseClock Clock;
