@@ -1,32 +1,11 @@
-// What the benchmarks share: this system's finest clock (the performance counter on Windows,
-// the monotonic clock elsewhere), and the median of a run's figures.
+// What the benchmarks share: the tests' clock in microseconds, and the median of a run's
+// figures.
 #pragma once
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <time.h>
-#endif
 
 #include <algorithm>
 #include <vector>
 
-inline long long NowNs() {
-#ifdef _WIN32
-    static const double ticksPerNs = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart) / 1e9;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<long long>(static_cast<double>(t.QuadPart) / ticksPerNs);
-#else
-    timespec t{};
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return t.tv_sec * 1000000000LL + t.tv_nsec;
-#endif
-}
+#include "TestClock.h"
 
 inline double NowUs() {
     return static_cast<double>(NowNs()) / 1e3;

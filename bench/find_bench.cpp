@@ -33,14 +33,14 @@ int main() {
     std::vector<double> oneMs, allMs;
     int failures = 0;
     for (int run = 0; run < kRuns; ++run) {
-        double start = NowUs() / 1000;
+        double start = Now();
         KxStep step = KxBoard(ports.front(), TComm::DefaultTimeout).GetDeviceMetrics();
-        oneMs.push_back(NowUs() / 1000 - start);
+        oneMs.push_back(MsSince(start));
         failures += StateOf(step) != KxState::Silent;
 
-        start = NowUs() / 1000;
+        start = Now();
         const std::vector<KxProbe> probes = ProbePorts(ports, TComm::DefaultTimeout);
-        allMs.push_back(NowUs() / 1000 - start);
+        allMs.push_back(MsSince(start));
         for (const KxProbe& probe : probes)
             failures += probe.state != KxState::Silent;
     }

@@ -258,8 +258,7 @@ list_ports() {
   for link in "$WINEPREFIX"/dosdevices/com*; do
     [ "$(readlink "$link")" = "$run/no-device-${link##*/}" ] && rm -f "$link"
   done
-  wineserver -k >/dev/null 2>&1 || true
-  wineserver -w >/dev/null 2>&1 || true
+  # The server starts again, and its services read the list anew.
   rm -f "$run/wineserver.pid"
   start_server
 }

@@ -106,6 +106,11 @@ inline std::wstring Wide(const std::string& text) {
 inline std::string Cp1251(const std::wstring& text) {
     return Iconv<std::string>(text, "CP1251", "WCHAR_T");
 }
+
+// A cp1251 text in UTF-8, as a POSIX program writes it.
+inline std::string Utf8(const std::string& text) {
+    return Iconv<std::string>(text, "UTF-8", "CP1251");
+}
 #endif
 
 } // namespace expected

@@ -178,6 +178,13 @@ std::vector<Frame> SimControl::frames() {
     return result;
 }
 
+std::vector<std::string> SimControl::payloads() {
+    std::vector<std::string> result;
+    for (const Frame& frame : frames())
+        result.push_back(toHex(frame.bytes.substr(4, frame.bytes.size() - 5)));
+    return result;
+}
+
 // answer <start> <end> <hex>
 std::vector<Answer> SimControl::answers() {
     std::vector<Answer> result;

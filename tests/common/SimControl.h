@@ -76,6 +76,8 @@ public:
     long long nowNs();
 
     std::vector<Frame> frames();
+    // The payloads of the frames received, as hex dumps: "79 ", "77 21 ".
+    std::vector<std::string> payloads();
     std::vector<Answer> answers();
     std::vector<LineEvent> events();
 

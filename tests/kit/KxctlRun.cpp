@@ -85,10 +85,3 @@ std::string Console(const std::string& cp1251) {
     int size = WideCharToMultiByte(codePage, 0, wide, length, bytes, 256, nullptr, nullptr);
     return std::string(bytes, static_cast<size_t>(size));
 }
-
-std::vector<std::string> Payloads(sim::SimControl& board) {
-    std::vector<std::string> payloads;
-    for (const auto& frame : board.frames())
-        payloads.push_back(sim::toHex(frame.bytes.substr(4, frame.bytes.size() - 5)));
-    return payloads;
-}

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "SimControl.h"
+#include "WinHolders.h"
 
 struct Outcome {
     DWORD exit = 0;
@@ -24,5 +25,10 @@ Outcome KxctlAt(const std::wstring& program, const std::wstring& args);
 // cp1251 text as kxctl writes it to a pipe: in the console's output code page.
 std::string Console(const std::string& cp1251);
 
-// The payloads of the frames a board received, as hex dumps.
-std::vector<std::string> Payloads(sim::SimControl& board);
+// A port held open, as another program holds it; empty when it cannot be opened.
+inline TKernelObject HoldPort(int com) {
+    const HANDLE port =
+        CreateFileW((L"\\\\.\\COM" + std::to_wstring(com)).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    return TKernelObject(port == INVALID_HANDLE_VALUE ? nullptr : port);
+}

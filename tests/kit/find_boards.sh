@@ -3,7 +3,8 @@
 #   COM11 a board numbered 4660       COM14 something answering garbage
 #   COM12 a board numbered 7          COM15 listed, with no device behind it
 #   COM13 a board that is silent      COM16 a second board numbered 7
-# Each is steered on KORVEX_SIM_CONTROL + 1 to + 5, in that order (COM15 has none).
+# Each is steered on KORVEX_SIM_CONTROL + 1 to + 5, in that order (COM15 has none); the test
+# gives COM13 and COM14 their faults before each case.
 #   find_boards.sh RIG start|stop
 set -euo pipefail
 rig=$1
@@ -17,8 +18,6 @@ case $2 in
     for i in "${!names[@]}"; do
       "$rig" start "${names[$i]}" "${coms[$i]}" $((base + i + 1)) --number "${numbers[$i]}"
     done
-    "$rig" tell $((base + 3)) fault silent
-    "$rig" tell $((base + 4)) fault garbage 8
     "$rig" list 11 12 13 14 15 16 ;;
   stop)
     "$rig" list

@@ -18,23 +18,6 @@ int Control(int offset) {
     return std::atoi(std::getenv("KORVEX_SIM_CONTROL")) + offset;
 }
 
-// A port held open, as another program holds it.
-class HeldPort {
-public:
-    explicit HeldPort(int com)
-        : handle_(CreateFileW((L"\\\\.\\COM" + std::to_wstring(com)).c_str(),
-                              GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                              nullptr)) {}
-    ~HeldPort() {
-        if (handle_ != INVALID_HANDLE_VALUE)
-            CloseHandle(handle_);
-    }
-    bool Held() const { return handle_ != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE handle_;
-};
-
 const std::vector<std::string> kIdentified = {"7A "};
 const std::vector<std::string> kNothing = {};
 
@@ -48,7 +31,8 @@ protected:
     }
     // The payloads each board received, COM11, 12, 13, 14 and 16 in that order.
     std::vector<std::vector<std::string>> Received() {
-        return {Payloads(a4660), Payloads(b7), Payloads(silent), Payloads(garbage), Payloads(c7)};
+        return {a4660.payloads(), b7.payloads(), silent.payloads(), garbage.payloads(),
+                c7.payloads()};
     }
 
     sim::SimControl a4660{Control(1)}, b7{Control(2)}, silent{Control(3)}, garbage{Control(4)},
@@ -70,8 +54,8 @@ TEST_F(KxctlFindTest, PortsListsThePortsOfTheSystemsListAndNoBareLink) {
 }
 
 TEST_F(KxctlFindTest, FindTellsWhatAnswersOnEachPort) {
-    HeldPort held(16);
-    ASSERT_TRUE(held.Held());
+    const TKernelObject held = HoldPort(16);
+    ASSERT_TRUE(held);
     Outcome run = Kxctl(L"--ports 11-17 find");
     EXPECT_EQ(run.exit, 0u);
     // Which call fails on a port with no device, and with which error, is the system's affair
@@ -123,8 +107,8 @@ TEST_F(KxctlFindTest, FindWithoutAListAsksThePortsOfTheSystemsListAsJson) {
 
 TEST_F(KxctlFindTest, BoardSwitchesTheOneBoardOfThatNumberAndNoOther) {
     {
-        HeldPort held(16);
-        ASSERT_TRUE(held.Held());
+        const TKernelObject held = HoldPort(16);
+        ASSERT_TRUE(held);
         Outcome run = Kxctl(L"--board 7 on 1");
         EXPECT_EQ(run.exit, 0u);
         EXPECT_EQ(run.out, "relays 0x01 (on: 1)\r\n");
@@ -140,8 +124,8 @@ TEST_F(KxctlFindTest, BoardSwitchesTheOneBoardOfThatNumberAndNoOther) {
     const std::string head =
         "{\"command\":\"status\",\"port\":11,\"board\":4660,\"ok\":true,\"exit\":0,\"code\":0,";
     EXPECT_EQ(json.out.substr(0, head.size()), head);
-    EXPECT_EQ(Payloads(a4660), (std::vector<std::string>{"7A ", "79 "}));
-    EXPECT_EQ(Payloads(b7), kIdentified) << "only the ports of --ports are asked";
+    EXPECT_EQ(a4660.payloads(), (std::vector<std::string>{"7A ", "79 "}));
+    EXPECT_EQ(b7.payloads(), kIdentified) << "only the ports of --ports are asked";
 }
 
 TEST_F(KxctlFindTest, BoardThatNoneOrTwoAnswerSwitchesNothing) {

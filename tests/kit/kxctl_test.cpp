@@ -81,7 +81,7 @@ TEST_F(KxctlTest, EachCommandSendsItsFramesAndPrintsTheBoardsAnswer) {
         EXPECT_EQ(run.exit, 0u);
         EXPECT_EQ(run.out, c.out);
         EXPECT_EQ(run.err, "");
-        EXPECT_EQ(Payloads(board), c.payloads);
+        EXPECT_EQ(board.payloads(), c.payloads);
     }
 }
 
@@ -177,7 +177,7 @@ TEST_F(KxctlTest, FailuresStopTheCommandAndGiveTheirExitCode) {
         EXPECT_EQ(run.exit, c.exit);
         EXPECT_EQ(run.out, "");
         EXPECT_EQ(run.err, c.err);
-        EXPECT_EQ(Payloads(board), c.payloads);
+        EXPECT_EQ(board.payloads(), c.payloads);
     }
 }
 
@@ -199,12 +199,12 @@ TEST_F(KxctlTest, APortThatCannotBeOpenedGivesTwo) {
                            "\\u0440\\u0442 \\u043d\\u0435\\u0434\\u043e\\u0441\\u0442\\u0443"
                            "\\u043f\\u0435\\u043d\"}\r\n");
 
-    std::wstring device = L"\\\\.\\COM" + std::to_wstring(sim::SimControl::comPort());
-    HANDLE held = CreateFileW(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    Outcome busy = Kxctl(Port() + L"on 1");
-    CloseHandle(held);
+    Outcome busy;
+    {
+        const TKernelObject held = HoldPort(sim::SimControl::comPort());
+        ASSERT_TRUE(held);
+        busy = Kxctl(Port() + L"on 1");
+    }
     EXPECT_EQ(busy.exit, 2u);
     EXPECT_EQ(busy.err, "kxctl: GetStatus on COM" + PortText() + " failed: (-3) " +
                             Console(expected::kPortBusy) + "\r\n");

@@ -1,5 +1,5 @@
 // What the native tests share: a port's time-outs in words, a pseudo-terminal of the test's own,
-// and a piece of a test run as another user.
+// reading a descriptor to its end, and a piece of a test run as another user.
 #pragma once
 
 #include <fcntl.h>
@@ -83,6 +83,15 @@ private:
 // The user id of nobody, whom the tests become to meet file modes that root passes.
 constexpr uid_t kNobody = 65534;
 
+// Everything left to read from fd, up to its end.
+inline std::string ReadAll(int fd) {
+    std::string text;
+    char buffer[4096];
+    for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;)
+        text.append(buffer, static_cast<size_t>(n));
+    return text;
+}
+
 // Runs work in a child process as uid (and its group), and returns what work returned; throws
 // std::runtime_error when the child could not become that user or did not end.
 inline std::string RunAs(uid_t uid, const std::function<std::string()>& work) {
@@ -102,10 +111,7 @@ inline std::string RunAs(uid_t uid, const std::function<std::string()>& work) {
         _exit(sent ? 0 : 1);
     }
     writeEnd.Reset();
-    std::string said;
-    char buffer[256];
-    for (ssize_t n; (n = read(readEnd.Get(), buffer, sizeof buffer)) > 0;)
-        said.append(buffer, static_cast<size_t>(n));
+    const std::string said = ReadAll(readEnd.Get());
     int status = 0;
     waitpid(child, &status, 0);
     if (!WIFEXITED(status) || WEXITSTATUS(status) == 2)

@@ -12,16 +12,16 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "ExpectedTexts.h"
 #include "KxPorts.h"
 #include "KxReport.h"
-#include "KxUtf8.h"
 #include "NativeRig.h"
 #include "PosixHolders.h"
-#include "PosixText.h"
 #include "SimControl.h"
 #include "TestClock.h"
 
@@ -33,14 +33,6 @@ struct Outcome {
     int exit = -1;
     std::string out, err;
 };
-
-std::string ReadAll(int fd) {
-    std::string text;
-    char buffer[4096];
-    for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;)
-        text.append(buffer, static_cast<size_t>(n));
-    return text;
-}
 
 // Runs kxctl with args; its output goes to files, so the two streams cannot block each other.
 Outcome Kxctl(const std::vector<std::string>& args) {
@@ -66,28 +58,17 @@ Outcome Kxctl(const std::vector<std::string>& args) {
     posix_spawn_file_actions_destroy(&actions);
     lseek(out.Get(), 0, SEEK_SET);
     lseek(err.Get(), 0, SEEK_SET);
-    run.out = ReadAll(out.Get());
-    run.err = ReadAll(err.Get());
+    run.out = native::ReadAll(out.Get());
+    run.err = native::ReadAll(err.Get());
     return run;
-}
-
-std::vector<std::string> Payloads(sim::SimControl& board) {
-    std::vector<std::string> payloads;
-    for (const auto& frame : board.frames())
-        payloads.push_back(sim::toHex(frame.bytes.substr(4, frame.bytes.size() - 5)));
-    return payloads;
 }
 
 const std::string kDevice = sim::SimControl::devicePath();
 const std::string kAbsent = "/dev/no-such-korvex-port";
-const std::string kOk = "\xD0\x9E\xD1\x88\xD0\xB8\xD0\xB1\xD0\xBE\xD0\xBA \xD0\xBD\xD0\xB5\xD1\x82";
-const std::string kPortBusy = ToUtf8(L"Порт занят другим приложением");
-const std::string kPortUnavailable = ToUtf8(L"Порт недоступен");
-
-// The system's text for an error number, as the engine gives it.
-std::string SystemText(int code) {
-    return ToUtf8(SystemErrorText(code));
-}
+// The result texts as kxctl writes them here: in UTF-8.
+const std::string kOk = expected::Utf8(expected::kNoError);
+const std::string kPortBusy = expected::Utf8(expected::kPortBusy);
+const std::string kPortUnavailable = expected::Utf8(expected::kPortUnavailable);
 
 class KxctlNative : public ::testing::Test {
 protected:
@@ -122,7 +103,7 @@ TEST_F(KxctlNative, EachCommandSendsItsFramesAndPrintsTheBoardsAnswer) {
         EXPECT_EQ(run.exit, 0);
         EXPECT_EQ(run.out, c.out);
         EXPECT_EQ(run.err, "");
-        EXPECT_EQ(Payloads(board), c.payloads);
+        EXPECT_EQ(board.payloads(), c.payloads);
     }
 }
 
@@ -156,7 +137,7 @@ TEST_F(KxctlNative, APortHeldOrMissingGivesTwoWithTheSystemsReason) {
     Outcome missing = Kxctl({"--port", kAbsent, "status"});
     EXPECT_EQ(missing.exit, 2);
     EXPECT_EQ(missing.err, "kxctl: GetStatus on " + kAbsent + " failed: (-2) " + kPortUnavailable +
-                               " (" + SystemText(ENOENT) + ")\n");
+                               " (" + std::strerror(ENOENT) + ")\n");
 }
 
 TEST_F(KxctlNative, APortIsADevicePathNotANumber) {
@@ -195,7 +176,7 @@ TEST_F(KxctlNative, FindAndBoardAskTheDevicesOfTheList) {
     EXPECT_EQ(none.exit, 5);
     EXPECT_EQ(none.err,
               "kxctl: no board numbered 7 answered (asked: " + kDevice + ", " + kAbsent + ")\n");
-    EXPECT_EQ(Payloads(board), (std::vector<std::string>{"7A ", "7A ", "79 ", "77 02 ", "7A "}));
+    EXPECT_EQ(board.payloads(), (std::vector<std::string>{"7A ", "7A ", "79 ", "77 02 ", "7A "}));
 }
 
 // A sysfs and /dev of the test's own, as the kernel and udev lay them out.

@@ -75,17 +75,6 @@ BOOL CALLBACK FindChild(HWND window, LPARAM search) {
 
 } // namespace
 
-bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
-    for (;;) {
-        if (condition())
-            return true;
-        if (GetTickCount64() > end)
-            return false;
-        Sleep(10);
-    }
-}
-
 Operator::Operator(const std::wstring& program) {
     const std::wstring folder = program.substr(0, program.find_last_of(L'\\'));
     std::wstring command = L"\"" + program + L"\"";

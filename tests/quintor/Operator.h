@@ -11,11 +11,16 @@
 #include <vector>
 
 #include "ExpectedTexts.h"
+#include "TestClock.h"
 
 namespace quintor {
 
-// Polls condition until it holds or timeoutMs passes; returns whether it held.
-bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 30000);
+// Polls condition until it holds or timeoutMs passes; returns whether it held. The program's
+// windows come slowly under Wine, and asking about them is a round trip to another process:
+// a longer bound, and every 10 ms.
+inline bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 30000) {
+    return WaitUntil(condition, timeoutMs, 10);
+}
 
 // A message box of the program: its caption and text, what owns it and which of its parts show.
 struct TMessageBox {

@@ -77,7 +77,7 @@ make_zip() {
   stage_common "$work/$top" "$build32"
   stage_readme "$work/$top" "" "$version"
   # cmd reads a script in the console's code page: 866, the one of a Russian Windows.
-  iconv -f UTF-8 -t CP866 "$kit/register.cmd" | sed 's/\r$//; s/$/\r/' >"$work/$top/register.cmd"
+  iconv -f UTF-8 -t CP866 "$kit/register.cmd" | crlf >"$work/$top/register.cmd"
   crlf <"$kit/unregister.cmd" >"$work/$top/unregister.cmd"
   (cd "$work" && TZ=UTC zip -q -X -r "$out" "$top")
   rm -rf "$work"
